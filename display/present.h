@@ -9,9 +9,10 @@
 // comes up; with no display (null hooks or no current record) the display path does nothing.
 struct DisplayAccess {
     int (*restore)();                              // 0 when the display is usable, -1 otherwise
-    uint8_t* (*lock_back)(int width, int height);  // writable back buffer rows, null on failure
+    // Writable back-buffer rows, null on failure; *pitch receives the locked row pitch in bytes.
+    uint8_t* (*lock_back)(int width, int height, int* pitch);
     void (*unlock_back)();
-    const uint8_t* (*lock_front)(int width, int height); // readable visible buffer, null on failure
+    const uint8_t* (*lock_front)(int width, int height, int* pitch); // readable visible buffer
     void (*unlock_front)();
 };
 extern DisplayAccess display_access;
