@@ -8,7 +8,7 @@
 #include <cstdint>
 
 struct SoundModule; // a loaded song
-struct SoundPlay;   // a playing instance of a song
+struct SoundPlay; // a playing instance of a song
 
 // Called from the audio thread (or from sound_render_offline) when a row holding a sync command
 // (XM effect W, parameter = value) starts: value 0-255, order position, row.
@@ -16,12 +16,12 @@ using SoundSyncCallback = void (*)(uint32_t value, uint32_t position, uint32_t r
 
 // Option numbers for sound_set_option.
 enum SoundOption : int {
-    SOUND_OPTION_OUTPUT_MODE = 2,  // 10: 16-bit stereo
-    SOUND_OPTION_DS_MODE = 5,      // output buffer mode
-    SOUND_OPTION_WINDOW = 6,       // the window the output cooperates with (unused here)
+    SOUND_OPTION_OUTPUT_MODE = 2, // 10: 16-bit stereo
+    SOUND_OPTION_DS_MODE = 5, // output buffer mode
+    SOUND_OPTION_WINDOW = 6, // the window the output cooperates with (unused here)
     SOUND_OPTION_MIXING_MODE = 11, // 1: high quality
-    SOUND_OPTION_MUTE = 100,       // non-zero: produce silence but keep time (our --mute)
-    SOUND_OPTION_OFFLINE = 101,    // non-zero: open no device; the caller renders (capture mode)
+    SOUND_OPTION_MUTE = 100, // non-zero: produce silence but keep time (our --mute)
+    SOUND_OPTION_OFFLINE = 101, // non-zero: open no device; the caller renders (capture mode)
 };
 
 constexpr int SOUND_SAMPLE_RATE = 48000;
@@ -44,3 +44,10 @@ int sound_close();
 // firing the sync callback at the frame where each sync row starts. Returns frames rendered
 // (fewer at the end of the song, 0 after it).
 int sound_render_offline(SoundPlay* play, int16_t* out, int frames);
+
+// Frames rendered since the play started (inside a sync callback: up to the end of the slice in
+// which the row started, at most 64 frames after the row's first frame).
+uint64_t sound_frames_rendered(const SoundPlay* play);
+// Song positions in the module's order list, and its playing time in seconds.
+int sound_module_order_count(SoundModule* module);
+double sound_module_duration(SoundModule* module);
