@@ -27,11 +27,11 @@ struct Mesh {
     MeshFrame** frames;
     uint32_t vertex_count;
     Vec4* render_vertices; // current shape; scenes transform and draw these in place
-    Vec4* work_vertices;   // scratch copy of the interpolated shape
+    Vec4* work_vertices; // scratch copy of the interpolated shape
     uint32_t face_count;
     Face* faces;
-    uint32_t spare;         // the header's spare value, unused
-    uint32_t step;          // ticks already spent in the current keyframe
+    uint32_t spare; // the header's spare value, unused
+    uint32_t step; // ticks already spent in the current keyframe
     uint32_t current_frame; // index of the current keyframe
 };
 
@@ -63,8 +63,8 @@ int load_road_set();
 // Lights, projects and draws every face whose corners all lie in front of the camera.
 // vertices are camera-space (x right, y down, z away). outline 0 fills with depth test,
 // anything else draws outlines.
-void render_mesh(const Face* faces, const Vec4* vertices, uint32_t face_count, Surface* target, uint32_t base_colour,
-    int outline);
+void render_mesh(
+    const Face* faces, const Vec4* vertices, uint32_t face_count, Surface* target, uint32_t base_colour, int outline);
 
 // The flat colour of one face (exposed for tests): lighting by orientation and distance fade.
 uint32_t face_colour(const Vec4* v0, const Vec4* v1, const Vec4* v2, uint32_t base_colour);

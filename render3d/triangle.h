@@ -28,8 +28,8 @@ struct ScreenTriangle {
 };
 
 // Truncates the nine numbers to whole values, then clips against the whole surface.
-void submit_triangle(double x0, double y0, double z0, double x1, double y1, double z1, double x2, double y2,
-    double z2, Surface* surface, uint32_t colour, int outline);
+void submit_triangle(double x0, double y0, double z0, double x1, double y1, double z1, double x2, double y2, double z2,
+    Surface* surface, uint32_t colour, int outline);
 void clip_triangle(ScreenTriangle* triangle, Surface* surface, float xmin, float ymin, float xmax, float ymax);
 // Brings the top corner to vertex 0 and calls the triangle's draw operation.
 void draw_clipped(ScreenTriangle* triangle, Surface* surface);
