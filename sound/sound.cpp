@@ -18,6 +18,8 @@
 struct SoundModule {
     openmpt_module* mod = nullptr;
     SoundSyncTable syncs;
+    std::vector<uint8_t> file; // kept so that every play starts from a freshly loaded state
+    bool played = false;
 };
 
 struct SoundPlay {
@@ -88,7 +90,10 @@ int render_frames(SoundPlay* play, int16_t* out, int frames)
         }
         int order = openmpt_module_get_current_order(play->module->mod);
         int row = openmpt_module_get_current_row(play->module->mod);
-        if (order != play->last_order || row != play->last_row) {
+        // Until a callback is installed no row counts as seen, so the row playing when it is
+        // installed is still reported (the song's first row would otherwise be lost).
+        bool listening = play->callback.load(std::memory_order_acquire) != nullptr;
+        if (listening && (order != play->last_order || row != play->last_row)) {
             play->last_order = order;
             play->last_row = row;
             fire_syncs(play, order, row);
@@ -116,10 +121,25 @@ bool configure_module(openmpt_module* mod)
     // Deterministic output (no dither), 8-tap interpolation, and a hard stop at the song's end
     // instead of a fade and a wrap to order 0.
     bool ok = openmpt_module_set_render_param(mod, OPENMPT_MODULE_RENDER_INTERPOLATIONFILTER_LENGTH, 8) != 0;
-    ok = openmpt_module_ctl_set_integer(mod, "render.dither", 0) != 0 && ok;
+    // The dither switch is "dither" in libopenmpt 0.6 and "render.dither" in later releases.
+    bool undithered = openmpt_module_ctl_set_integer(mod, "dither", 0) != 0
+        || openmpt_module_ctl_set_integer(mod, "render.dither", 0) != 0;
+    ok = undithered && ok;
     ok = openmpt_module_ctl_set_text(mod, "play.at_end", "stop") != 0 && ok;
     ok = openmpt_module_set_repeat_count(mod, 0) != 0 && ok;
     return ok;
+}
+
+openmpt_module* create_module(const std::vector<uint8_t>& bytes)
+{
+    int error = 0;
+    openmpt_module* mod = openmpt_module_create_from_memory2(
+        bytes.data(), bytes.size(), log_silent, nullptr, openmpt_error_func_ignore, nullptr, &error, nullptr, nullptr);
+    if (mod && !configure_module(mod)) {
+        openmpt_module_destroy(mod);
+        mod = nullptr;
+    }
+    return mod;
 }
 
 bool read_whole_file(const char* path, std::vector<uint8_t>* bytes)
@@ -138,6 +158,12 @@ bool read_whole_file(const char* path, std::vector<uint8_t>* bytes)
     return ok;
 }
 
+bool is_dummy_driver()
+{
+    const char* driver = SDL_GetCurrentAudioDriver();
+    return driver && std::strcmp(driver, "dummy") == 0;
+}
+
 // Open the output device; with no usable driver fall back to SDL's dummy driver, which consumes
 // audio in real time so the song (and its syncs) still advance.
 bool open_device()
@@ -151,6 +177,8 @@ bool open_device()
     SDL_AudioSpec have {};
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
         g_sound.audio_subsystem = true;
+        if (is_dummy_driver())
+            want.samples = SOUND_DUMMY_BUFFER_FRAMES;
         const char* name = g_sound.device_name.empty() ? nullptr : g_sound.device_name.c_str();
         g_sound.device = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
         if (g_sound.device)
@@ -163,6 +191,7 @@ bool open_device()
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         return false;
     g_sound.audio_subsystem = true;
+    want.samples = SOUND_DUMMY_BUFFER_FRAMES;
     g_sound.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     return g_sound.device != 0;
 }
@@ -288,19 +317,17 @@ SoundModule* sound_load_module(const char* path)
     std::vector<uint8_t> bytes;
     if (!read_whole_file(path, &bytes))
         return nullptr;
-    int error = 0;
-    openmpt_module* mod = openmpt_module_create_from_memory2(
-        bytes.data(), bytes.size(), log_silent, nullptr, openmpt_error_func_ignore, nullptr, &error, nullptr, nullptr);
+    openmpt_module* mod = create_module(bytes);
     if (!mod)
         return nullptr;
     SoundModule* module = new SoundModule;
     module->mod = mod;
-    if (!configure_module(mod) || !sound_build_sync_table(mod, &module->syncs)
-        || openmpt_module_get_num_orders(mod) < 1) {
+    if (!sound_build_sync_table(mod, &module->syncs) || openmpt_module_get_num_orders(mod) < 1) {
         openmpt_module_destroy(mod);
         delete module;
         return nullptr;
     }
+    module->file = std::move(bytes);
     return module;
 }
 
@@ -324,11 +351,20 @@ SoundPlay* sound_play_module(SoundModule* module, int loop)
 {
     if (!module || !g_sound.initialised)
         return nullptr;
+    // A second play of the same module starts from a new decoder: seeking back to the start
+    // would keep sample positions and channel state from the first one.
+    openmpt_module* fresh = module->played ? create_module(module->file) : nullptr;
+    if (module->played && !fresh)
+        return nullptr;
     SoundPlay* play = new SoundPlay;
     play->module = module;
     lock_audio();
+    if (fresh) {
+        openmpt_module_destroy(module->mod);
+        module->mod = fresh;
+    }
+    module->played = true;
     openmpt_module_set_repeat_count(module->mod, loop ? -1 : 0);
-    openmpt_module_set_position_order_row(module->mod, 0, 0);
     g_sound.current = play;
     unlock_audio();
     return play;
