@@ -1,0 +1,127 @@
+// command_line.cpp -- command-line words and options.
+#include "app/command_line.h"
+
+#include <cstdlib>
+#include <cstring>
+
+const char* const USAGE_TEXT = "usage: morrowick [32|24|16|8] [window] [sound] [part2..part12] [options]\n"
+                               "\n"
+                               "  32, 24, 16, 8   full-screen pixel depth (default 32)\n"
+                               "  window          run in a window (only without a depth word)\n"
+                               "  sound           run the sound set-up first\n"
+                               "  part2..part12   start part of the way into the show\n"
+                               "\n"
+                               "  --data=DIR      read data/ and xm/ from DIR\n"
+                               "  --scale=N       window scale (default: largest up to 3 that fits)\n"
+                               "  --seconds=N     quit after N seconds\n"
+                               "  --mute          play silently (the music still drives the scenes)\n"
+                               "  --verbose       print a line at each scene change\n"
+                               "  --help, --version\n"
+                               "\n"
+                               "keys: Alt+Enter full screen on/off; Esc, Alt+F4 or closing the window quit\n";
+
+void parse_command_line(const char* line, StartOptions* options)
+{
+    *options = StartOptions {};
+    if (!line || !*line)
+        return;
+    auto has = [line](const char* word) { return std::strstr(line, word) != nullptr; };
+
+    if (has("32"))
+        options->display_bits = 32;
+    else if (has("24"))
+        options->display_bits = 24;
+    else if (has("16"))
+        options->display_bits = 16;
+    else if (has("8"))
+        options->display_bits = 8;
+    else if (has("window"))
+        options->full_screen = false;
+
+    if (has("sound"))
+        options->sound_setup = true;
+
+    static const struct {
+        const char* word;
+        int scene;
+        int position;
+    } parts[] = {
+        { "part2", 3, 10 },
+        { "part3", 5, 19 },
+        { "part4", 6, 25 },
+        { "part5", 7, 29 },
+        { "part6", 8, 31 },
+        { "part7", 9, 35 },
+        { "part8", 11, 37 },
+        { "part9", 12, 39 },
+        { "part10", 13, 41 },
+        { "part11", 14, 51 },
+        { "part12", 16, 57 },
+    };
+    for (const auto& part : parts)
+        if (has(part.word)) {
+            options->start_scene = part.scene;
+            options->start_position = part.position;
+            break;
+        }
+}
+
+namespace {
+bool value_of(const char* arg, const char* name, const char** value)
+{
+    const size_t n = std::strlen(name);
+    if (std::strncmp(arg, name, n) != 0 || arg[n] != '=')
+        return false;
+    *value = arg + n + 1;
+    return true;
+}
+} // namespace
+
+bool split_arguments(int argc, const char* const* argv, ExtraOptions* extra, std::string* command_line)
+{
+    *extra = ExtraOptions {};
+    command_line->clear();
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strncmp(arg, "--", 2) != 0) {
+            if (!command_line->empty())
+                *command_line += ' ';
+            *command_line += arg;
+            continue;
+        }
+        const char* value = nullptr;
+        char* end = nullptr;
+        if (std::strcmp(arg, "--help") == 0) {
+            extra->help = true;
+        } else if (std::strcmp(arg, "--version") == 0) {
+            extra->version = true;
+        } else if (std::strcmp(arg, "--mute") == 0) {
+            extra->mute = true;
+        } else if (std::strcmp(arg, "--verbose") == 0) {
+            extra->verbose = true;
+        } else if (value_of(arg, "--data", &value)) {
+            if (!*value) {
+                extra->error = "--data needs a folder";
+                return false;
+            }
+            extra->data_dir = value;
+        } else if (value_of(arg, "--seconds", &value)) {
+            extra->seconds = std::strtod(value, &end);
+            if (!*value || *end || !(extra->seconds > 0 && extra->seconds < 86400.0 * 24)) {
+                extra->error = std::string("bad value in ") + arg;
+                return false;
+            }
+        } else if (value_of(arg, "--scale", &value)) {
+            const long scale = std::strtol(value, &end, 10);
+            if (!*value || *end || scale < 1 || scale > 16) {
+                extra->error = std::string("bad value in ") + arg + " (1 to 16)";
+                return false;
+            }
+            extra->scale = int(scale);
+        } else {
+            extra->error = std::string("unknown option ") + arg;
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,33 @@
+// command_line.h -- the start-up options: the demo's words (substring search) and our --options.
+#pragma once
+
+#include <string>
+
+struct StartOptions {
+    int display_bits = 32; // full-screen depth: 8, 16, 24 or 32
+    bool full_screen = true;
+    bool sound_setup = false; // run the sound set-up dialog first
+    int start_scene = 0; // 0: the music decides
+    int start_position = 0; // song position to start at
+};
+
+// Fills options from the command line (without the program name) by plain, case-sensitive
+// substring search: "32", "24", "16", "8", "window", "sound", "part2" to "part12".
+void parse_command_line(const char* line, StartOptions* options);
+
+struct ExtraOptions {
+    bool help = false;
+    bool version = false;
+    bool mute = false;
+    bool verbose = false;
+    std::string data_dir; // empty: look for the data (working directory, executable, share folder)
+    double seconds = 0; // > 0: quit after this long
+    int scale = 0; // window scale, 0: automatic
+    std::string error; // set when an option is unknown or malformed
+};
+
+// Splits argv: our --options go to extra, everything else is joined with single spaces into
+// the command line for parse_command_line. Returns false (with extra->error) on a bad option.
+bool split_arguments(int argc, const char* const* argv, ExtraOptions* extra, std::string* command_line);
+
+extern const char* const USAGE_TEXT;

@@ -1,0 +1,105 @@
+// sequencer.cpp -- sync values and callback, the 32 ms tick timer, the wait scene and the main loop.
+#include "app/sequencer.h"
+
+#include <cstdio>
+
+#include "app/clock.h"
+#include "app/demo.h"
+#include "scenes/scene_table.h"
+
+std::atomic<uint32_t> scene_number { 0 };
+std::atomic<uint32_t> song_position { 0 };
+std::atomic<uint32_t> song_row { 0 };
+uint32_t elapsed_ticks = 0;
+uint32_t last_tick = 0;
+bool sequencer_verbose = false;
+
+namespace {
+// The last stretch before a tick boundary is spun rather than slept: a sleep can overshoot by
+// a fraction of a millisecond, and the tick should be caught to the millisecond.
+constexpr uint32_t SPIN_MS = 2;
+}
+
+void sync_callback(uint32_t value, uint32_t position, uint32_t row)
+{
+    scene_number.store(value, std::memory_order_relaxed);
+    song_position.store(position, std::memory_order_relaxed);
+    song_row.store(row, std::memory_order_relaxed);
+}
+
+void reset_tick_timer()
+{
+    last_tick = clock_now_ms() >> 5;
+}
+
+uint32_t wait_tick()
+{
+    for (;;) {
+        const uint32_t now = clock_now_ms();
+        const uint32_t tick = now >> 5;
+        if (tick != last_tick) {
+            // Masked to the counter's width so a clock wrap cannot give a huge count.
+            const uint32_t passed = (tick - last_tick) & TICK_MASK;
+            last_tick = tick;
+            return passed;
+        }
+        const uint32_t to_boundary = 32 - (now & 31);
+        if (to_boundary > SPIN_MS)
+            demo_clock.sleep_ms(demo_clock.context, to_boundary - SPIN_MS);
+        else
+            demo_clock.spin(demo_clock.context);
+    }
+}
+
+bool scene_keeps_running(uint32_t own_a, uint32_t own_b)
+{
+    if (quit_flag())
+        return false;
+    const uint32_t n = current_scene_number();
+    return n >= FIRST_CUE || n == own_a || n == own_b;
+}
+
+void consume_scene_event(uint32_t seen)
+{
+    // Only replace the value that was read: a sync command arriving in between survives.
+    scene_number.compare_exchange_strong(seen, CUE_CONSUMED, std::memory_order_relaxed);
+}
+
+// Numbers 12 and 15, and every number without a slot (17-239, and cues that reach the main
+// loop between two scenes): nothing is drawn, so the last frame stays on the screen, and the
+// wait lasts until the scene number names a scene of the table other than 12 and 15.
+void wait_scene()
+{
+    for (;;) {
+        if (quit_flag())
+            return;
+        const uint32_t n = current_scene_number();
+        if (n < SCENE_COUNT && n != 12 && n != 15)
+            return;
+        elapsed_ticks = wait_tick();
+        poll_messages();
+    }
+}
+
+SceneFunction scene_function_for(uint32_t number)
+{
+    if (number >= SCENE_COUNT || !scene_table || !scene_table[number])
+        return wait_scene;
+    return scene_table[number];
+}
+
+void run_main_loop()
+{
+    uint32_t previous = 0xFFFFFFFFu;
+    while (!quit_flag()) {
+        const uint32_t n = current_scene_number();
+        if (sequencer_verbose && n != previous) {
+            std::printf("%10.3f s  scene %3u  position %3u  row %3u\n", clock_now_ms() / 1000.0, n,
+                song_position.load(std::memory_order_relaxed), song_row.load(std::memory_order_relaxed));
+            std::fflush(stdout);
+        }
+        previous = n;
+        scene_function_for(n)();
+        poll_messages();
+    }
+}

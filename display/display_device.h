@@ -1,0 +1,47 @@
+// display_device.h -- the display: an SDL window's renderer and streaming texture behind display records.
+//
+// The back buffer is described by display records (Surfaces without pixels, SURFACE_DISPLAY set)
+// in the display's format: 8 (3:3:2 through a palette), 15, 16, 24 (blue first) or 32 bits.
+// Presentation converts into it through the display_access hooks (lock the back buffer, write
+// rows at the locked pitch, unlock); show_frame puts it on the screen, integer-scaled and
+// letterboxed on black.
+#pragma once
+
+#include <cstdint>
+
+#include "display/surface.h"
+
+constexpr int DISPLAY_MAX_RECORDS = 2;
+
+// The display records (storage fixed for the process: pointers to them never dangle), how many
+// are in use (1 in a window, 2 in full screen) and the flips since the last mode set.
+extern Surface display_records[DISPLAY_MAX_RECORDS];
+extern int display_record_count;
+extern uint32_t display_flip_counter;
+
+int display_init(); // 0 or -1
+int display_set_mode(int width, int height, int bits); // 0 or -1
+void display_set_fullscreen(bool on);
+void display_release_surfaces();
+void display_shutdown();
+int display_restore(); // 0 when the display is usable, -1 otherwise
+int build_palette(); // 0 or -1
+void show_frame();
+
+// The render device lost its textures (an SDL render reset): the next restore rebuilds them.
+void display_device_lost();
+
+// Window scale (1-3 by default, the largest that fits the usable desktop); 0 = automatic.
+void display_set_window_scale(int scale);
+int display_window_scale();
+
+// True when SDL video runs on a real display, or on the dummy/offscreen driver because the user
+// (or a test) asked for it by name.
+bool display_available();
+
+// The 8-bit display's palette: entry i as 0x00RRGGBB.
+extern uint32_t display_palette[256];
+
+// Expands one row of display-format pixels (bits 8, 15, 16, 24 or 32) to XRGB8888: what reaches
+// the screen for that row.
+void display_expand_row(int bits, const uint8_t* src, uint32_t* dst, int count);
