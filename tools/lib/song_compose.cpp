@@ -1,0 +1,550 @@
+// song_compose.cpp -- the soundtrack's arrangement: one style per order position, generated patterns.
+#include "tools/lib/song_compose.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "tools/lib/song_sync.h"
+#include "tools/lib/song_synth.h"
+
+namespace {
+
+enum Progression { P_INTRO, P_MAIN, P_BREAK, P_ROAD, P_SOFT, P_LONG, P_OUTRO, P_COUNT };
+enum Drums { D_NONE, D_BUILD, D_FULL, D_HALF, D_SPARSE, D_BREAK };
+enum Bass { B_NONE, B_WHOLE, B_EIGHTHS, B_GROOVE };
+enum Ending { E_NONE = 0, E_FILL = 1, E_ROLL = 2, E_RISER = 4 };
+
+constexpr SongChord AM = { 9, true }, F = { 5, false }, C = { 0, false }, G = { 7, false }, DM = { 2, true },
+                    E = { 4, false }, EM = { 4, true };
+
+struct ProgressionDef {
+    int length;
+    SongChord chords[12];
+};
+
+// The song is in A minor; the breakdown's E major leads back to Am.
+const ProgressionDef progressions[P_COUNT] = {
+    { 8, { AM, AM, F, F, C, C, G, G } },
+    { 4, { AM, F, C, G } },
+    { 8, { DM, AM, F, G, DM, AM, F, E } },
+    { 4, { AM, G, F, E } },
+    { 4, { F, G, EM, AM } },
+    { 6, { AM, F, C, G, DM, E } },
+    { 12, { AM, F, DM, E, F, G, AM, AM, AM, AM, AM, AM } },
+};
+
+// How one order position is arranged. Positions sharing a section number count bars and play
+// their melody continuously across pattern boundaries.
+struct PositionStyle {
+    uint8_t section;
+    uint8_t progression;
+    uint8_t drums;
+    uint8_t bass;
+    uint8_t pad; // pad volume, 0 = off
+    uint8_t lead; // melody theme 1-3, 0 = none
+    uint8_t arp; // arpeggio volume, 0 = off
+    uint8_t bell; // bell volume on the echo channel (where no lead plays), 0 = off
+    uint8_t ending; // Ending bits for the last bar
+    uint8_t cut; // drums, bass and arpeggio stop from this row on (0 = play to the end)
+};
+
+// clang-format off
+const PositionStyle styles[SONG_POSITION_COUNT] = {
+    // intro: pad alone, then bell and bass; rings from position 2
+    {0, P_INTRO, D_NONE, B_NONE, 14, 0, 0, 0, E_NONE, 0},
+    {0, P_INTRO, D_NONE, B_NONE, 22, 0, 0, 20, E_NONE, 0},
+    {0, P_INTRO, D_NONE, B_WHOLE, 26, 0, 0, 26, E_NONE, 0},
+    {0, P_INTRO, D_NONE, B_WHOLE, 28, 0, 16, 28, E_RISER, 0},
+    // build, then the first full groove
+    {1, P_MAIN, D_BUILD, B_EIGHTHS, 26, 0, 18, 0, E_NONE, 0},
+    {1, P_MAIN, D_BUILD, B_EIGHTHS, 26, 0, 20, 0, E_ROLL | E_RISER, 0},
+    {1, P_MAIN, D_FULL, B_GROOVE, 26, 0, 20, 0, E_NONE, 0},
+    {1, P_MAIN, D_FULL, B_GROOVE, 26, 0, 20, 0, E_FILL | E_RISER, 0},
+    // field lines: half time
+    {2, P_SOFT, D_HALF, B_GROOVE, 28, 0, 18, 30, E_NONE, 0},
+    {2, P_SOFT, D_HALF, B_GROOVE, 28, 0, 18, 30, E_ROLL | E_RISER, 0},
+    // credits wall: the main theme
+    {3, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_NONE, 0},
+    {3, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_FILL, 0},
+    {3, P_MAIN, D_FULL, B_GROOVE, 24, 2, 18, 0, E_NONE, 0},
+    {3, P_MAIN, D_FULL, B_GROOVE, 24, 2, 18, 0, E_NONE, 0},
+    {3, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_FILL, 0},
+    {3, P_MAIN, D_BUILD, B_EIGHTHS, 26, 0, 20, 30, E_ROLL | E_RISER, 0},
+    {3, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_NONE, 0},
+    {3, P_MAIN, D_FULL, B_GROOVE, 24, 2, 18, 0, E_FILL | E_RISER, 0},
+    {3, P_MAIN, D_FULL, B_GROOVE, 24, 1, 20, 0, E_FILL, 0},
+    // road
+    {4, P_ROAD, D_FULL, B_GROOVE, 22, 0, 20, 0, E_NONE, 0},
+    {4, P_ROAD, D_FULL, B_GROOVE, 22, 3, 18, 0, E_NONE, 0},
+    {4, P_ROAD, D_FULL, B_GROOVE, 22, 3, 18, 0, E_FILL, 0},
+    {4, P_ROAD, D_FULL, B_GROOVE, 22, 3, 18, 0, E_NONE, 0},
+    {4, P_ROAD, D_FULL, B_GROOVE, 22, 3, 18, 0, E_NONE, 0},
+    {4, P_ROAD, D_FULL, B_GROOVE, 22, 0, 20, 30, E_FILL, 0},
+    // bottle: half time, bell melody
+    {5, P_SOFT, D_HALF, B_WHOLE, 28, 0, 0, 32, E_NONE, 0},
+    {5, P_SOFT, D_HALF, B_GROOVE, 28, 0, 16, 32, E_NONE, 0},
+    {5, P_SOFT, D_HALF, B_GROOVE, 28, 2, 16, 0, E_NONE, 0},
+    {5, P_SOFT, D_HALF, B_GROOVE, 28, 2, 16, 0, E_ROLL | E_RISER, 0},
+    // twin glows
+    {6, P_MAIN, D_FULL, B_GROOVE, 24, 2, 18, 0, E_NONE, 0},
+    {6, P_MAIN, D_FULL, B_GROOVE, 24, 2, 18, 0, E_FILL, 0},
+    // running figure
+    {7, P_ROAD, D_FULL, B_GROOVE, 22, 3, 20, 0, E_NONE, 0},
+    {7, P_ROAD, D_FULL, B_GROOVE, 22, 3, 20, 0, E_NONE, 0},
+    {7, P_ROAD, D_FULL, B_GROOVE, 22, 3, 20, 0, E_FILL, 0},
+    {7, P_ROAD, D_FULL, B_GROOVE, 22, 3, 20, 0, E_FILL, 0},
+    // globe: spacious
+    {8, P_LONG, D_SPARSE, B_WHOLE, 30, 0, 18, 32, E_NONE, 0},
+    // shells: the build to the swarm
+    {9, P_MAIN, D_BUILD, B_EIGHTHS, 26, 0, 20, 0, E_ROLL | E_RISER, 0},
+    // swarm: the climax
+    {10, P_LONG, D_FULL, B_GROOVE, 24, 1, 20, 0, E_FILL, 0},
+    {10, P_LONG, D_FULL, B_GROOVE, 24, 1, 20, 0, E_NONE, 0},
+    // wait: breakdown
+    {11, P_BREAK, D_BREAK, B_WHOLE, 30, 0, 0, 30, E_NONE, 0},
+    {11, P_BREAK, D_BREAK, B_WHOLE, 30, 0, 0, 30, E_RISER, 0},
+    // landscape
+    {12, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_NONE, 0},
+    {12, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_NONE, 0},
+    {12, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_NONE, 0},
+    {12, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_FILL, 0},
+    {12, P_MAIN, D_FULL, B_GROOVE, 24, 2, 18, 0, E_NONE, 0},
+    {12, P_MAIN, D_FULL, B_GROOVE, 24, 2, 18, 0, E_NONE, 0},
+    {12, P_MAIN, D_FULL, B_GROOVE, 24, 2, 18, 0, E_FILL, 0},
+    {12, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_NONE, 0},
+    {12, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_FILL, 0},
+    {12, P_MAIN, D_FULL, B_GROOVE, 26, 1, 18, 0, E_NONE, 16},
+    // picture zoom: calm
+    {13, P_SOFT, D_HALF, B_WHOLE, 28, 0, 16, 32, E_NONE, 0},
+    {13, P_SOFT, D_HALF, B_GROOVE, 28, 0, 16, 32, E_NONE, 0},
+    {13, P_SOFT, D_HALF, B_GROOVE, 28, 2, 16, 0, E_NONE, 0},
+    {13, P_SOFT, D_HALF, B_GROOVE, 28, 2, 16, 0, E_NONE, 48},
+    {13, P_SOFT, D_NONE, B_NONE, 26, 0, 0, 28, E_NONE, 0},
+    // wait
+    {14, P_BREAK, D_NONE, B_WHOLE, 28, 0, 0, 28, E_NONE, 0},
+    // the end: final chords, fading out
+    {15, P_OUTRO, D_NONE, B_WHOLE, 28, 0, 0, 30, E_NONE, 0},
+    {15, P_OUTRO, D_NONE, B_WHOLE, 28, 0, 0, 30, E_NONE, 0},
+    {15, P_OUTRO, D_NONE, B_WHOLE, 28, 0, 0, 30, E_NONE, 0},
+};
+// clang-format on
+
+constexpr int THEME_COUNT = 3;
+
+uint8_t vol(int v)
+{
+    return static_cast<uint8_t>(0x10 + std::clamp(v, 0, 64));
+}
+
+// Rows since the start of the section of each position.
+int section_row_at(int position)
+{
+    int row = 0;
+    for (int p = 0; p < position; p++)
+        row = styles[p].section == styles[position].section ? row + song_positions[p].rows : 0;
+    return row;
+}
+
+bool chord_has(SongChord chord, int pitch_class)
+{
+    int d = ((pitch_class - chord.root) % 12 + 12) % 12;
+    return d == 0 || d == 7 || d == (chord.minor ? 3 : 4);
+}
+
+SongChord chord_of(int position, int row)
+{
+    const ProgressionDef& prog = progressions[styles[position].progression];
+    int bar = (section_row_at(position) + row) / SONG_ROWS_PER_BAR;
+    return prog.chords[bar % prog.length];
+}
+
+// A minor scale steps: step 7 is A-4 (note 58).
+int step_note(int step)
+{
+    static const int scale[7] = { 0, 2, 3, 5, 7, 8, 10 };
+    return 46 + 12 * (step / 7) + scale[step % 7];
+}
+
+int snap_to_chord(int step, SongChord chord, int low, int high)
+{
+    static const int tries[5] = { 0, -1, 1, -2, 2 };
+    for (int d : tries) {
+        int s = std::clamp(step + d, low, high);
+        if (chord_has(chord, step_note(s) % 12))
+            return s;
+    }
+    return step;
+}
+
+uint32_t next_random(uint32_t* state)
+{
+    uint32_t x = *state;
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    *state = x;
+    return x;
+}
+
+// A melody over a chord sequence: row-indexed notes (0 none, XM_NOTE_OFF releases) and the rows
+// where a long note is held (vibrato goes there).
+struct Theme {
+    std::vector<uint8_t> notes;
+    std::vector<uint8_t> held;
+};
+
+// Two-bar rhythm, a random walk on the scale with notes on strong rows snapped to chord tones; the
+// second two bars of every four repeat the first two's contour; the last phrase ends on the
+// final chord's third, then its root.
+Theme make_theme(const ProgressionDef& prog, uint32_t seed)
+{
+    static const int rhythm[10] = { 3, 3, 2, 4, 2, 2, 3, 3, 2, 8 };
+    static const int moves[8] = { -2, -1, -1, 1, 1, 2, -1, 1 };
+    const int low = 4, high = 14;
+    int bars = prog.length;
+    Theme theme;
+    theme.notes.assign(bars * SONG_ROWS_PER_BAR, 0);
+    theme.held.assign(bars * SONG_ROWS_PER_BAR, 0);
+    uint32_t random = seed;
+    int deltas[10] = {};
+    int step = 9;
+    for (int pair = 0; pair * 2 < bars; pair++) {
+        bool fresh = pair % 2 == 0;
+        bool last = pair * 2 + 2 >= bars;
+        int row = pair * 2 * SONG_ROWS_PER_BAR;
+        for (int i = 0; i < 10; i++) {
+            SongChord chord = prog.chords[std::min(row / SONG_ROWS_PER_BAR, bars - 1)];
+            if (i > 0) {
+                if (fresh)
+                    deltas[i] = moves[next_random(&random) % 8];
+                step = std::clamp(step + deltas[i], low, high);
+            }
+            if (row % 4 == 0 || i == 0)
+                step = snap_to_chord(step, chord, low, high);
+            if (last && i >= 8) {
+                int third = (chord.root + (chord.minor ? 3 : 4)) % 12;
+                int target = i == 8 ? third : chord.root;
+                for (int s = low; s <= high; s++)
+                    if (step_note(s) % 12 == target && std::abs(s - step) <= 3)
+                        step = s;
+            }
+            theme.notes[row] = static_cast<uint8_t>(step_note(step));
+            if (rhythm[i] >= 4) {
+                theme.notes[row + rhythm[i] - 1] = XM_NOTE_OFF;
+                for (int r = row + 2; r < row + rhythm[i] - 1; r++)
+                    theme.held[r] = 1;
+            }
+            row += rhythm[i];
+        }
+    }
+    return theme;
+}
+
+// Pad voicing: the chord's three notes between G-3 and F#-4, so voicings barely move.
+void pad_voicing(SongChord chord, uint8_t out[3])
+{
+    int pcs[3] = { chord.root, (chord.root + (chord.minor ? 3 : 4)) % 12, (chord.root + 7) % 12 };
+    for (int i = 0; i < 3; i++)
+        out[i] = static_cast<uint8_t>(44 + ((pcs[i] - 7 + 12) % 12)); // 44 = G-3
+    std::sort(out, out + 3);
+}
+
+uint8_t bass_root(SongChord chord)
+{
+    return static_cast<uint8_t>(chord.root >= 7 ? 13 + chord.root : 25 + chord.root); // G-1..F#-2
+}
+
+struct Composer {
+    XmSong* song;
+    int pattern;
+    Theme themes[THEME_COUNT][P_COUNT];
+};
+
+void note(Composer* c, int row, int channel, uint8_t n, uint8_t instrument, int volume)
+{
+    xm_set_note(c->song, c->pattern, row, channel, n, instrument, volume >= 0 ? vol(volume) : 0);
+}
+
+void effect(Composer* c, int row, int channel, uint8_t fx, uint8_t param)
+{
+    xm_set_effect(c->song, c->pattern, row, channel, fx, param);
+}
+
+void drum_bar(Composer* c, int drums, int bar_row, int bar_index)
+{
+    for (int i = 0; i < SONG_ROWS_PER_BAR; i++) {
+        int r = bar_row + i;
+        switch (drums) {
+        case D_BUILD:
+            if (i % 4 == 0)
+                note(c, r, SONG_CH_KICK, XM_NOTE_C4, SONG_KICK, 56);
+            if (i % 4 == 2)
+                note(c, r, SONG_CH_HATS, XM_NOTE_C4, SONG_HAT_CLOSED, 28);
+            break;
+        case D_FULL:
+            if (i % 4 == 0 || (i == 14 && bar_index % 2 == 1))
+                note(c, r, SONG_CH_KICK, XM_NOTE_C4, SONG_KICK, i == 14 ? 40 : 60);
+            if (i == 4 || i == 12)
+                note(c, r, SONG_CH_SNARE, XM_NOTE_C4, SONG_SNARE, 54);
+            else if (i == 7 || i == 15)
+                note(c, r, SONG_CH_SNARE, XM_NOTE_C4, SONG_SNARE, 12);
+            if (i % 4 == 2)
+                note(c, r, SONG_CH_HATS, XM_NOTE_C4, SONG_HAT_OPEN, 22);
+            else
+                note(c, r, SONG_CH_HATS, XM_NOTE_C4, SONG_HAT_CLOSED, i % 4 == 0 ? 30 : 18);
+            break;
+        case D_HALF:
+            if (i == 0 || i == 10 || (i == 6 && bar_index % 2 == 1))
+                note(c, r, SONG_CH_KICK, XM_NOTE_C4, SONG_KICK, 58);
+            if (i == 8)
+                note(c, r, SONG_CH_SNARE, XM_NOTE_C4, SONG_SNARE, 52);
+            if (i == 14)
+                note(c, r, SONG_CH_HATS, XM_NOTE_C4, SONG_HAT_OPEN, 20);
+            else if (i % 2 == 0)
+                note(c, r, SONG_CH_HATS, XM_NOTE_C4, SONG_HAT_CLOSED, i % 4 == 0 ? 26 : 18);
+            break;
+        case D_SPARSE:
+            if (i == 0)
+                note(c, r, SONG_CH_KICK, XM_NOTE_C4, SONG_KICK, 46);
+            if (i % 4 == 2)
+                note(c, r, SONG_CH_HATS, XM_NOTE_C4, SONG_HAT_CLOSED, 18);
+            break;
+        case D_BREAK:
+            if (i % 2 == 0)
+                note(c, r, SONG_CH_HATS, XM_NOTE_C4, SONG_HAT_CLOSED, i % 4 == 0 ? 16 : 10);
+            if (i == 12)
+                note(c, r, SONG_CH_SNARE, XM_NOTE_C4, SONG_SNARE, 18);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+// Replaces the second half of a bar with a tom run (the kick played higher) and a snare crescendo.
+void fill_half_bar(Composer* c, int bar_row)
+{
+    static const uint8_t toms[4] = { XM_NOTE_C4 + 12, XM_NOTE_C4 + 9, XM_NOTE_C4 + 5, XM_NOTE_C4 + 2 };
+    for (int i = 8; i < SONG_ROWS_PER_BAR; i++) {
+        int r = bar_row + i;
+        *xm_cell(c->song, c->pattern, r, SONG_CH_KICK) = XmCell();
+        *xm_cell(c->song, c->pattern, r, SONG_CH_SNARE) = XmCell();
+        if (i % 2 == 0)
+            note(c, r, SONG_CH_KICK, toms[(i - 8) / 2], SONG_KICK, 44);
+        else
+            note(c, r, SONG_CH_SNARE, XM_NOTE_C4, SONG_SNARE, 24 + (i - 8) * 4);
+    }
+}
+
+// A whole bar of sixteenth snares rising in volume, retriggered in the last rows.
+void snare_roll(Composer* c, int bar_row)
+{
+    for (int i = 0; i < SONG_ROWS_PER_BAR; i++) {
+        int r = bar_row + i;
+        note(c, r, SONG_CH_SNARE, XM_NOTE_C4, SONG_SNARE, 14 + i * 3);
+        if (i >= 12)
+            effect(c, r, SONG_CH_SNARE, XM_FX_EXTENDED, 0x93);
+    }
+}
+
+void bass_bar(Composer* c, int style, SongChord chord, int bar_row, int rows_left)
+{
+    static const int groove[16] = { 0, -1, 12, 0, -1, 0, 12, -1, 0, -1, 12, 0, -1, 0, 7, 12 };
+    uint8_t root = bass_root(chord);
+    for (int i = 0; i < SONG_ROWS_PER_BAR && i < rows_left; i++) {
+        int r = bar_row + i;
+        if (style == B_WHOLE) {
+            if (i == 0)
+                note(c, r, SONG_CH_BASS, root, SONG_BASS, 46);
+            if (i == 14)
+                note(c, r, SONG_CH_BASS, XM_NOTE_OFF, 0, -1);
+        } else if (style == B_EIGHTHS) {
+            if (i % 2 == 0)
+                note(c, r, SONG_CH_BASS, static_cast<uint8_t>(root + (i % 4 == 2 ? 12 : 0)), SONG_BASS,
+                    i % 4 == 0 ? 46 : 36);
+        } else if (style == B_GROOVE && groove[i] >= 0) {
+            note(c, r, SONG_CH_BASS, static_cast<uint8_t>(root + groove[i]), SONG_BASS, i % 2 == 0 ? 46 : 32);
+        }
+    }
+}
+
+void crash(Composer* c, int row, int volume)
+{
+    note(c, row, SONG_CH_FX, XM_NOTE_C4, SONG_CRASH, volume);
+}
+
+// Crash accents where scenes start and cues land, except on fades and quiet waits.
+int accent_volume(int position, int row, int value)
+{
+    if (position == 0 && row == 0)
+        return 0;
+    if (value == 255)
+        return 30;
+    if (value == 12 || value == 15)
+        return 0;
+    if (song_positions[position].scene == 14 && value == 241)
+        return 0;
+    if (value == 16)
+        return 26;
+    if (value <= 16 || value == 1 || value == 240 || value == 245)
+        return 44;
+    return 32;
+}
+
+void compose_position(Composer* c, int position)
+{
+    const PositionStyle& st = styles[position];
+    const PositionStyle* prev = position > 0 ? &styles[position - 1] : nullptr;
+    int rows = song_positions[position].rows;
+    int section_row = section_row_at(position);
+    int cut = st.cut ? st.cut : rows;
+    const ProgressionDef& prog = progressions[st.progression];
+
+    for (int bar_row = 0; bar_row < rows; bar_row += SONG_ROWS_PER_BAR) {
+        int bar_index = (section_row + bar_row) / SONG_ROWS_PER_BAR;
+        SongChord chord = prog.chords[bar_index % prog.length];
+        bool last_bar = bar_row + SONG_ROWS_PER_BAR >= rows;
+
+        if (bar_row < cut) {
+            drum_bar(c, st.drums, bar_row, bar_index);
+            bass_bar(c, st.bass, chord, bar_row, cut - bar_row);
+        }
+        if (last_bar && (st.ending & E_FILL))
+            fill_half_bar(c, bar_row);
+        if (last_bar && (st.ending & E_ROLL))
+            snare_roll(c, bar_row);
+
+        // Pad: retrigger when the chord changes or the section starts.
+        bool new_section = bar_row == 0 && (!prev || prev->section != st.section || prev->pad == 0);
+        SongChord before = bar_index > 0 ? prog.chords[(bar_index - 1) % prog.length] : chord;
+        bool chord_changed = before.root != chord.root || before.minor != chord.minor;
+        if (st.pad && (new_section || chord_changed || bar_index == 0)) {
+            uint8_t voicing[3];
+            pad_voicing(chord, voicing);
+            static const uint8_t pans[3] = { 0x30, 0x80, 0xD0 };
+            for (int v = 0; v < 3; v++) {
+                note(c, bar_row, SONG_CH_PAD1 + v, voicing[v], SONG_PAD, st.pad);
+                effect(c, bar_row, SONG_CH_PAD1 + v, XM_FX_SET_PANNING, pans[v]);
+            }
+        } else if (st.pad && bar_row == 0) {
+            for (int v = 0; v < 3; v++) // the same chord goes on, at this position's level
+                xm_cell(c->song, c->pattern, 0, SONG_CH_PAD1 + v)->volume = vol(st.pad);
+        }
+        if (!st.pad && bar_row == 0 && prev && prev->pad)
+            for (int v = 0; v < 3; v++)
+                note(c, 0, SONG_CH_PAD1 + v, XM_NOTE_OFF, 0, -1);
+
+        // Arpeggio: a note every two rows, the chord spun by the arpeggio effect on every row.
+        if (st.arp && bar_row < cut) {
+            uint8_t root = static_cast<uint8_t>(XM_NOTE_C4 + chord.root);
+            uint8_t shape = chord.minor ? 0x37 : 0x47;
+            for (int i = 0; i < SONG_ROWS_PER_BAR && bar_row + i < cut; i++) {
+                int r = bar_row + i;
+                if (i % 2 == 0)
+                    note(c, r, SONG_CH_ARP, root, SONG_ARP, i % 4 == 0 ? st.arp : st.arp - 6);
+                effect(c, r, SONG_CH_ARP, XM_FX_ARPEGGIO, shape);
+            }
+        }
+
+        // Bell figure on the echo channel.
+        if (st.bell && !st.lead) {
+            uint8_t root = static_cast<uint8_t>(XM_NOTE_C4 + 12 + chord.root);
+            uint8_t third = static_cast<uint8_t>(root + (chord.minor ? 3 : 4));
+            const int rows_of[4] = { 0, 6, 10, 12 };
+            const uint8_t notes_of[4]
+                = { root, static_cast<uint8_t>(root + 7), third, static_cast<uint8_t>(root + 12) };
+            for (int k = 0; k < 4; k++) {
+                note(c, bar_row + rows_of[k], SONG_CH_ECHO, notes_of[k], SONG_BELL, k == 0 ? st.bell : st.bell - 8);
+                effect(c, bar_row + rows_of[k], SONG_CH_ECHO, XM_FX_SET_PANNING, k % 2 ? 0xB0 : 0x50);
+            }
+        }
+    }
+
+    // Lead melody and its echo three rows later, panned the other way.
+    if (st.lead) {
+        const Theme& theme = c->themes[st.lead - 1][st.progression];
+        int length = static_cast<int>(theme.notes.size());
+        for (int r = 0; r < rows; r++) {
+            int t = (section_row + r) % length;
+            if (theme.notes[t]) {
+                note(c, r, SONG_CH_LEAD, theme.notes[t], theme.notes[t] == XM_NOTE_OFF ? 0 : SONG_LEAD, -1);
+            }
+            if (theme.held[t])
+                effect(c, r, SONG_CH_LEAD, XM_FX_VIBRATO, 0x72);
+            int e = section_row + r - 3;
+            if (e >= 0 && theme.notes[e % length]) {
+                uint8_t n = theme.notes[e % length];
+                note(c, r, SONG_CH_ECHO, n, n == XM_NOTE_OFF ? 0 : SONG_LEAD, n == XM_NOTE_OFF ? -1 : 14);
+                if (n != XM_NOTE_OFF)
+                    effect(c, r, SONG_CH_ECHO, XM_FX_SET_PANNING, 0xC0);
+            }
+        }
+    } else if (prev && prev->lead && !st.bell) {
+        note(c, 0, SONG_CH_LEAD, XM_NOTE_OFF, 0, -1);
+        note(c, 0, SONG_CH_ECHO, XM_NOTE_OFF, 0, -1);
+    }
+    if (st.cut && st.arp)
+        note(c, st.cut, SONG_CH_ARP, XM_NOTE_OFF, 0, -1);
+    if (st.cut && st.bass)
+        note(c, st.cut, SONG_CH_BASS, XM_NOTE_OFF, 0, -1);
+
+    // FX channel: riser into the next section, crashes on cues, the closing fade.
+    if (st.ending & E_RISER)
+        note(c, rows - 17, SONG_CH_FX, XM_NOTE_C4, SONG_RISER, 30);
+    for (int i = 0; i < song_sync_count; i++) {
+        const SongSync& s = song_syncs[i];
+        if (s.position != position)
+            continue;
+        int v = accent_volume(position, s.row, s.value);
+        if (v > 0) {
+            crash(c, s.row, v);
+            if (st.drums != D_NONE && st.drums != D_BREAK) {
+                XmCell* kick = xm_cell(c->song, c->pattern, s.row, SONG_CH_KICK);
+                *kick = XmCell();
+                note(c, s.row, SONG_CH_KICK, XM_NOTE_C4, SONG_KICK, 62);
+            }
+        }
+        xm_set_effect(c->song, c->pattern, s.row, SONG_CH_SYNC, XM_FX_SYNC, s.value);
+    }
+    if (position == SONG_POSITION_COUNT - 1) {
+        // Fade the last chord out over the final pattern.
+        for (int r = 0; r < rows; r += 4)
+            effect(c, r, SONG_CH_FX, XM_FX_GLOBAL_VOLUME, static_cast<uint8_t>(64 - (64 * r) / rows));
+        effect(c, rows - 1, SONG_CH_FX, XM_FX_GLOBAL_VOLUME, 0);
+    }
+}
+
+} // namespace
+
+SongChord song_chord_at(int position, int row)
+{
+    return chord_of(position, row);
+}
+
+bool song_bar_has_harmony(int position, int row)
+{
+    const PositionStyle& st = styles[position];
+    return st.pad > 0 || (st.bass != B_NONE && (st.cut == 0 || row < st.cut));
+}
+
+void compose_song(XmSong* song)
+{
+    xm_init_song(song, "morrowick", SONG_CHANNEL_COUNT);
+    song->default_speed = 6;
+    song->default_bpm = 125;
+    song->restart_position = 0;
+    make_song_instruments(&song->instruments);
+
+    Composer composer = {};
+    composer.song = song;
+    for (int t = 0; t < THEME_COUNT; t++)
+        for (int p = 0; p < P_COUNT; p++)
+            composer.themes[t][p] = make_theme(progressions[p], 0x4D0A1u + 7919u * t);
+
+    song->orders.clear();
+    for (int p = 0; p < SONG_POSITION_COUNT; p++) {
+        composer.pattern = xm_add_pattern(song, song_positions[p].rows);
+        compose_position(&composer, p);
+        song->orders.push_back(static_cast<uint8_t>(composer.pattern));
+    }
+}

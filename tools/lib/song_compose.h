@@ -1,0 +1,40 @@
+// song_compose.h -- composes the soundtrack: sections, chords, drums, bass, pad, melodies and syncs.
+#pragma once
+
+#include <cstdint>
+
+#include "tools/lib/xm_writer.h"
+
+// Channel layout: eleven music channels and one channel that carries only sync commands.
+enum SongChannel {
+    SONG_CH_KICK = 0, // kick, and toms in fills
+    SONG_CH_SNARE,
+    SONG_CH_HATS, // closed and open hats choke each other
+    SONG_CH_FX, // crash, riser, global volume
+    SONG_CH_BASS,
+    SONG_CH_PAD1,
+    SONG_CH_PAD2,
+    SONG_CH_PAD3,
+    SONG_CH_LEAD,
+    SONG_CH_ECHO, // the lead's echo, or a bell line where no lead plays
+    SONG_CH_ARP,
+    SONG_CH_SYNC,
+    SONG_CHANNEL_COUNT,
+};
+
+// A chord: root pitch class (0 = C) and quality.
+struct SongChord {
+    uint8_t root;
+    bool minor;
+};
+
+constexpr int SONG_ROWS_PER_BAR = 16;
+
+// The chord sounding at (position, row) as composed: what the harmony of that bar should be heard as.
+SongChord song_chord_at(int position, int row);
+// True when that bar carries harmony (pad or bass), so the chord can be checked by ear or by test.
+bool song_bar_has_harmony(int position, int row);
+
+// Composes the whole song into `song` (instruments, one pattern per order position, order list).
+// Deterministic: the same build always gives the same song.
+void compose_song(XmSong* song);

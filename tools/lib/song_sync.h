@@ -1,0 +1,30 @@
+// song_sync.h -- the soundtrack's sync map: pattern lengths per order position and every sync command.
+#pragma once
+
+#include <cstdint>
+
+// One order position: its pattern's row count and the scene that plays while it sounds.
+struct SongPosition {
+    uint8_t rows;
+    uint8_t scene;
+};
+
+// A sync command: effect W with parameter `value` on the sync channel at (position, row).
+// Values 0-16 select a scene; 240 and above are cues for the running scene.
+struct SongSync {
+    uint8_t position;
+    uint8_t row;
+    uint8_t value;
+};
+
+constexpr int SONG_POSITION_COUNT = 60;
+extern const SongPosition song_positions[SONG_POSITION_COUNT];
+
+extern const SongSync song_syncs[];
+extern const int song_sync_count;
+
+// Returns the sync value at (position, row), or -1 when that row carries none.
+int song_sync_at(int position, int row);
+
+// Total rows of the whole song.
+int song_total_rows();
