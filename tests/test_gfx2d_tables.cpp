@@ -1,0 +1,210 @@
+// test_gfx2d_tables.cpp -- wrap_index, warps, the coordinate table generators, falloff, particles, faces.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "display/demo_rand.h"
+#include "gfx2d/tables.h"
+#include "tools/lib/acg_writer.h"
+
+namespace {
+
+struct TablePair {
+    std::vector<uint16_t> u = std::vector<uint16_t>(TABLE_SIZE), v = std::vector<uint16_t>(TABLE_SIZE);
+    uint16_t U(int x, int y) const { return u[size_t(y * 320 + x)]; }
+    uint16_t V(int x, int y) const { return v[size_t(y * 320 + x)]; }
+};
+
+uint32_t mix(uint32_t v)
+{
+    v ^= v >> 15;
+    v *= 0x2C1B3C6Du;
+    v ^= v >> 12;
+    return v;
+}
+
+} // namespace
+
+TEST(WrapIndex, NonModuloRuleForNegatives)
+{
+    EXPECT_EQ(wrap_index(-1, 320), 318);
+    EXPECT_EQ(wrap_index(-320, 320), 319);
+    EXPECT_EQ(wrap_index(320, 320), 0);
+    EXPECT_EQ(wrap_index(-321, 320), 318);
+    EXPECT_EQ(wrap_index(-640, 320), 319);
+    EXPECT_EQ(wrap_index(-2, 240), 237);
+    EXPECT_EQ(wrap_index(645, 320), 5);
+    EXPECT_EQ(wrap_index(0, 1), 0);
+    EXPECT_EQ(wrap_index(-7, 1), 0);
+    EXPECT_EQ(wrap_index(5, 0), 0);
+}
+
+TEST(Warp, MatchesTheLookupFormulaForAnyOffset)
+{
+    // Source 320x480; entries up to 65535 and offsets on both sides of zero.
+    const int W = 320, H = 480;
+    std::vector<uint32_t> source(size_t(W) * H), out(TABLE_SIZE), columns(TABLE_SIZE, 0xABCDEF01u);
+    for (size_t i = 0; i < source.size(); ++i)
+        source[i] = uint32_t(i);
+    TablePair t;
+    for (int i = 0; i < TABLE_SIZE; ++i) {
+        t.u[size_t(i)] = uint16_t(i % 7 == 0 ? mix(uint32_t(i)) : mix(uint32_t(i)) % 320);
+        t.v[size_t(i)] = uint16_t(i % 5 == 0 ? mix(uint32_t(i) + 9) : mix(uint32_t(i) + 9) % 480);
+    }
+    const int offsets[][2]
+        = { { 0, 0 }, { -1, -1 }, { -640, 240 }, { -100000, 7 }, { 99999, -481 }, { INT32_MIN, INT32_MAX } };
+    for (const auto& ab : offsets) {
+        const int a = ab[0], b = ab[1];
+        warp_screen(a, b, t.u.data(), t.v.data(), source.data(), out.data(), W, H);
+        for (int i = 0; i < TABLE_SIZE; ++i) {
+            const int64_t col = wrap_index(int64_t(a) + t.u[size_t(i)], W);
+            const int64_t row = wrap_index(int64_t(b) + t.v[size_t(i)], H);
+            ASSERT_EQ(out[size_t(i)], uint32_t(row * W + col)) << "pixel " << i << " a " << a << " b " << b;
+        }
+    }
+    // Columns: only the first n of each row change; 0 columns leaves everything.
+    warp_screen_columns(-3, 5, t.u.data(), t.v.data(), source.data(), columns.data(), W, H, 0);
+    EXPECT_EQ(columns, std::vector<uint32_t>(TABLE_SIZE, 0xABCDEF01u));
+    warp_screen(-3, 5, t.u.data(), t.v.data(), source.data(), out.data(), W, H);
+    warp_screen_columns(-3, 5, t.u.data(), t.v.data(), source.data(), columns.data(), W, H, 17);
+    for (int y = 0; y < 240; ++y) {
+        EXPECT_EQ(columns[size_t(y * 320 + 16)], out[size_t(y * 320 + 16)]);
+        EXPECT_EQ(columns[size_t(y * 320 + 17)], 0xABCDEF01u);
+    }
+}
+
+TEST(BumpTables, FlatIsIdentityAndSlopesDisplace)
+{
+    std::vector<uint8_t> heights(TABLE_SIZE, 77);
+    TablePair t;
+    make_bump_tables(heights.data(), t.u.data(), t.v.data(), 1);
+    std::vector<uint32_t> source(TABLE_SIZE), out(TABLE_SIZE);
+    for (int i = 0; i < TABLE_SIZE; ++i)
+        source[size_t(i)] = mix(uint32_t(i));
+    warp_screen(0, 0, t.u.data(), t.v.data(), source.data(), out.data(), 320, 240);
+    EXPECT_EQ(out, source);
+
+    // Heights rising to the right by 1 per column and down by 2 per row, scale 3.
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x)
+            heights[size_t(y * 320 + x)] = uint8_t((x + 2 * y) & 0xFF);
+    make_bump_tables(heights.data(), t.u.data(), t.v.data(), 3);
+    EXPECT_EQ(t.U(10, 5), 7); // 10 + 3 * (-1)
+    EXPECT_EQ(t.V(10, 5), 0); // 5 + 3 * (-2), clamped
+    EXPECT_EQ(t.V(10, 50), 44); // 50 - 6
+    EXPECT_EQ(t.U(319, 5), 319); // last column compares with itself
+    EXPECT_EQ(t.V(10, 239), 239);
+    EXPECT_EQ(t.U(0, 0), 0); // clamped at the left
+    // Where the byte wraps (x + 2y = 255 -> 256 = 0) the slope is +255: clamped to the right.
+    EXPECT_EQ(t.U(255, 0), 319);
+}
+
+TEST(TwistTables, CentreAxesAndEntries)
+{
+    TablePair t;
+    make_twist_tables(t.u.data(), t.v.data(), 2.5e-5f, 320, 240);
+    EXPECT_EQ(t.U(160, 120), 0);
+    EXPECT_EQ(t.V(160, 120), 0);
+    for (int x = 0; x < 320; ++x)
+        ASSERT_EQ(t.U(x, 120), 0) << x;
+    for (int y = 0; y < 240; ++y)
+        ASSERT_EQ(t.V(160, y), 0) << y;
+    // (0, 0): B * dy = -691.19998 -> -691 -> 268; dx * A = -518.39999 -> -518 -> 201.
+    EXPECT_EQ(t.U(0, 0), 268);
+    EXPECT_EQ(t.V(0, 0), 201);
+    EXPECT_EQ(t.U(319, 239), 77);
+    EXPECT_EQ(t.V(319, 239), 58);
+    EXPECT_EQ(t.U(37, 200), 72); // 392.498 -> 392 -> 72
+    EXPECT_EQ(t.V(37, 200), 161); // -78.72 -> -78 -> 161
+}
+
+TEST(LensTables, CentreSymmetryAndEntries)
+{
+    TablePair t;
+    make_lens_tables(t.u.data(), t.v.data(), 1.4f, 5.0f, 7.0f, 320, 480);
+    EXPECT_EQ(t.U(160, 120), 0);
+    EXPECT_EQ(t.V(160, 120), 0);
+    // Before wrapping U is odd about column 160 and V odd about row 120: a positive r wraps
+    // to r, its negative to W - 1 - r.
+    for (int y = 0; y < 240; ++y)
+        for (int d = 1; d < 160; ++d) {
+            const int right = t.U(160 + d, y), left = t.U(160 - d, y);
+            ASSERT_EQ(left, right == 0 ? 0 : 319 - right) << d << "," << y;
+        }
+    for (int d = 1; d < 120; ++d)
+        for (int x = 0; x < 320; ++x) {
+            const int down = t.V(x, 120 + d), up = t.V(x, 120 - d);
+            ASSERT_EQ(down, up == 0 ? 0 : 479 - up) << x << "," << d;
+        }
+    EXPECT_EQ(t.U(0, 0), 150); // -169.40 -> -169 -> 150
+    EXPECT_EQ(t.V(0, 0), 298); // -181.50 -> -181 -> 298
+    EXPECT_EQ(t.U(300, 17), 153);
+    EXPECT_EQ(t.V(300, 17), 318); // -161.71 -> -161 -> 318
+}
+
+TEST(Falloff, EntriesAndLayout)
+{
+    ASSERT_TRUE(make_falloff_table());
+    EXPECT_EQ(falloff(0, 0), 510.0f);
+    EXPECT_EQ(falloff(1, 0), 255.0f);
+    EXPECT_EQ(falloff(0, 1), 255.0f);
+    EXPECT_EQ(falloff(3, 4), 51.0f);
+    EXPECT_FLOAT_EQ(falloff(3, 5), 43.732139587402344f);
+    EXPECT_FLOAT_EQ(falloff(959, 719), 0.2127481997013092f);
+    EXPECT_EQ(falloff(700, 5), falloff_table[700 * 720 + 5]);
+}
+
+TEST(ParticleStarts, TwoRandsPerRecordInOrder)
+{
+    std::vector<Particle> p(3);
+    std::memset(p.data(), 0xEE, 3 * sizeof(Particle));
+    demo_srand(1); // rand stream 41, 18467, 6334, 26500, 19169
+    make_particle_starts(p.data(), 2);
+    EXPECT_EQ(p[0].colour, 0x2CFF3F0Cu);
+    EXPECT_EQ(p[0].speed, 0.08f);
+    EXPECT_EQ(p[0].z, 150.0f);
+    EXPECT_EQ(p[0].x, 0.0f);
+    EXPECT_EQ(p[0].spiral_radius, 0.0f);
+    EXPECT_EQ(p[0].reserved, 0u);
+    EXPECT_EQ(p[0].growth_left, 0.0f);
+    EXPECT_EQ(p[0].direction_z, 0.0f);
+    EXPECT_EQ(p[0].growth_rate, 0.0f);
+    EXPECT_FLOAT_EQ(p[0].size, 1.0175175666809082f);
+    EXPECT_FLOAT_EQ(p[0].distance_left, 190.2965850830078f);
+    EXPECT_FLOAT_EQ(p[0].direction_x, -0.490570604801178f);
+    EXPECT_FLOAT_EQ(p[0].direction_y, -0.8714014291763306f);
+    EXPECT_FLOAT_EQ(p[1].size, 3.706259250640869f);
+    EXPECT_FLOAT_EQ(p[1].distance_left, 233.06729125976562f);
+    EXPECT_FLOAT_EQ(p[1].direction_x, -0.9604030251502991f);
+    EXPECT_FLOAT_EQ(p[1].direction_y, 0.27861449122428894f);
+    uint32_t untouched;
+    std::memcpy(&untouched, &p[2], 4);
+    EXPECT_EQ(untouched, 0xEEEEEEEEu);
+    EXPECT_EQ(demo_rand(), 19169); // the fifth value: exactly four were drawn
+}
+
+TEST(Faces, LoadsThreePicturesAndFillsRecords)
+{
+    const std::string dir = std::string(MW_BINARY_DIR) + "/test_gfx2d_faces_";
+    const uint32_t px[2] = { 0xFF112233u, 0 };
+    const std::string p1 = dir + "1.acg", p2 = dir + "2.acg", p3 = dir + "3.acg";
+    ASSERT_TRUE(write_acg_file(p1, px, 2, 1));
+    ASSERT_TRUE(write_acg_file(p2, px, 1, 2));
+    const char* paths[3] = { p1.c_str(), p2.c_str(), p3.c_str() };
+    FaceSet set {};
+    std::remove(p3.c_str());
+    EXPECT_EQ(load_faces(&set, paths), 0); // all three must load
+    ASSERT_TRUE(write_acg_file(p3, px, 2, 1));
+    FaceSet ok {};
+    ASSERT_EQ(load_faces(&ok, paths), 1);
+    EXPECT_EQ(ok.faces[1]->height, 2);
+    EXPECT_EQ(ok.stream_a[7][1], 28.0);
+    EXPECT_EQ(ok.stream_b[19][3], 1.0);
+    EXPECT_EQ(ok.draw_b[19][1], 76.0);
+    EXPECT_EQ(ok.draw_a[0][0], 0.0);
+    EXPECT_EQ(ok.sizes[5], 2.0);
+    EXPECT_EQ(ok.colours[19], 0xFF480000u);
+}
