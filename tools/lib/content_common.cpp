@@ -11,7 +11,10 @@
 
 // ---- PRNG: splitmix64 ----
 
-void rng_seed(ContentRng* rng, uint64_t seed) { rng->state = seed * 0x9E3779B97F4A7C15ull + 0x632BE59BD9B4E019ull; }
+void rng_seed(ContentRng* rng, uint64_t seed)
+{
+    rng->state = seed * 0x9E3779B97F4A7C15ull + 0x632BE59BD9B4E019ull;
+}
 
 uint32_t rng_next(ContentRng* rng)
 {
@@ -21,9 +24,18 @@ uint32_t rng_next(ContentRng* rng)
     return uint32_t((z ^ (z >> 31)) >> 32);
 }
 
-double rng_unit(ContentRng* rng) { return rng_next(rng) / 4294967296.0; }
-double rng_range(ContentRng* rng, double lo, double hi) { return lo + (hi - lo) * rng_unit(rng); }
-int rng_int(ContentRng* rng, int n) { return n <= 0 ? 0 : int(rng_next(rng) % uint32_t(n)); }
+double rng_unit(ContentRng* rng)
+{
+    return rng_next(rng) / 4294967296.0;
+}
+double rng_range(ContentRng* rng, double lo, double hi)
+{
+    return lo + (hi - lo) * rng_unit(rng);
+}
+int rng_int(ContentRng* rng, int n)
+{
+    return n <= 0 ? 0 : int(rng_next(rng) % uint32_t(n));
+}
 
 // ---- Noise ----
 
@@ -38,7 +50,10 @@ static uint32_t hash_lattice(uint32_t seed, int32_t x, int32_t y, int32_t z)
     return h;
 }
 
-static double fade(double t) { return t * t * t * (t * (t * 6.0 - 15.0) + 10.0); }
+static double fade(double t)
+{
+    return t * t * t * (t * (t * 6.0 - 15.0) + 10.0);
+}
 
 static int wrap_cell(int i, int period)
 {
@@ -51,10 +66,10 @@ static int wrap_cell(int i, int period)
 static double grad2(uint32_t seed, int ix, int iy, double fx, double fy)
 {
     // 16 directions around the circle.
-    static const double dirs[16][2] = { { 1, 0 }, { 0.92388, 0.38268 }, { 0.70711, 0.70711 }, { 0.38268, 0.92388 },
-        { 0, 1 }, { -0.38268, 0.92388 }, { -0.70711, 0.70711 }, { -0.92388, 0.38268 }, { -1, 0 },
-        { -0.92388, -0.38268 }, { -0.70711, -0.70711 }, { -0.38268, -0.92388 }, { 0, -1 }, { 0.38268, -0.92388 },
-        { 0.70711, -0.70711 }, { 0.92388, -0.38268 } };
+    static const double dirs[16][2]
+        = { { 1, 0 }, { 0.92388, 0.38268 }, { 0.70711, 0.70711 }, { 0.38268, 0.92388 }, { 0, 1 }, { -0.38268, 0.92388 },
+              { -0.70711, 0.70711 }, { -0.92388, 0.38268 }, { -1, 0 }, { -0.92388, -0.38268 }, { -0.70711, -0.70711 },
+              { -0.38268, -0.92388 }, { 0, -1 }, { 0.38268, -0.92388 }, { 0.70711, -0.70711 }, { 0.92388, -0.38268 } };
     const double* d = dirs[hash_lattice(seed, ix, iy, 0) & 15];
     return d[0] * fx + d[1] * fy;
 }
@@ -79,18 +94,30 @@ double noise2(uint32_t seed, double x, double y, int period_x, int period_y)
 static double grad3(uint32_t seed, int ix, int iy, int iz, double fx, double fy, double fz)
 {
     switch (hash_lattice(seed, ix, iy, iz) % 12) {
-    case 0: return fx + fy;
-    case 1: return -fx + fy;
-    case 2: return fx - fy;
-    case 3: return -fx - fy;
-    case 4: return fx + fz;
-    case 5: return -fx + fz;
-    case 6: return fx - fz;
-    case 7: return -fx - fz;
-    case 8: return fy + fz;
-    case 9: return -fy + fz;
-    case 10: return fy - fz;
-    default: return -fy - fz;
+    case 0:
+        return fx + fy;
+    case 1:
+        return -fx + fy;
+    case 2:
+        return fx - fy;
+    case 3:
+        return -fx - fy;
+    case 4:
+        return fx + fz;
+    case 5:
+        return -fx + fz;
+    case 6:
+        return fx - fz;
+    case 7:
+        return -fx - fz;
+    case 8:
+        return fy + fz;
+    case 9:
+        return -fy + fz;
+    case 10:
+        return fy - fz;
+    default:
+        return -fy - fz;
     }
 }
 
@@ -142,7 +169,10 @@ double fbm3(uint32_t seed, double x, double y, double z, int octaves, double gai
 
 // ---- Colours ----
 
-double clamp01(double v) { return v < 0 ? 0 : (v > 1 ? 1 : v); }
+double clamp01(double v)
+{
+    return v < 0 ? 0 : (v > 1 ? 1 : v);
+}
 
 double smoothstep(double e0, double e1, double v)
 {
@@ -150,9 +180,15 @@ double smoothstep(double e0, double e1, double v)
     return t * t * (3 - 2 * t);
 }
 
-Rgb rgb_mix(Rgb a, Rgb b, double t) { return { a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t }; }
+Rgb rgb_mix(Rgb a, Rgb b, double t)
+{
+    return { a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t };
+}
 
-Rgb rgb_hex(uint32_t rgb) { return { ((rgb >> 16) & 255) / 255.0, ((rgb >> 8) & 255) / 255.0, (rgb & 255) / 255.0 }; }
+Rgb rgb_hex(uint32_t rgb)
+{
+    return { ((rgb >> 16) & 255) / 255.0, ((rgb >> 8) & 255) / 255.0, (rgb & 255) / 255.0 };
+}
 
 Rgb ramp_eval(const RampStop* stops, int count, double t)
 {
@@ -175,7 +211,10 @@ void canvas_init(Canvas* c, int width, int height)
     c->px.assign(size_t(width) * size_t(height) * 4, 0.0f);
 }
 
-float* canvas_at(Canvas* c, int x, int y) { return &c->px[(size_t(y) * size_t(c->width) + size_t(x)) * 4]; }
+float* canvas_at(Canvas* c, int x, int y)
+{
+    return &c->px[(size_t(y) * size_t(c->width) + size_t(x)) * 4];
+}
 
 void canvas_blend(Canvas* c, int x, int y, Rgb colour, double a)
 {
@@ -430,8 +469,14 @@ void font_close(Font* font)
     font->library = nullptr;
 }
 
-int font_ascent(const Font* font) { return int(FT_Face(font->face)->size->metrics.ascender >> 6); }
-int font_line_height(const Font* font) { return int(FT_Face(font->face)->size->metrics.height >> 6); }
+int font_ascent(const Font* font)
+{
+    return int(FT_Face(font->face)->size->metrics.ascender >> 6);
+}
+int font_line_height(const Font* font)
+{
+    return int(FT_Face(font->face)->size->metrics.height >> 6);
+}
 
 // Walks the glyphs of a line; calls draw for each rendered bitmap when it is given.
 template <typename Draw> static double walk_text(Font* font, const char* text, double tracking, Draw draw)
@@ -525,4 +570,11 @@ void draw_text(Canvas* c, Font* font, const char* text, int x, int baseline, con
 void draw_text_centred(Canvas* c, Font* font, const char* text, int cx, int baseline, const TextStyle* style)
 {
     draw_text(c, font, text, cx - text_width(font, text, style->tracking) / 2, baseline, style);
+}
+
+uint32_t seed_for(uint64_t seed, uint32_t salt)
+{
+    ContentRng rng;
+    rng_seed(&rng, seed ^ (uint64_t(salt) << 32) ^ salt);
+    return rng_next(&rng);
 }

@@ -88,12 +88,12 @@ struct Mask {
 
 void mask_init(Mask* m, int width, int height);
 float mask_get(const Mask* m, int x, int y); // 0 outside
-void mask_blur(Mask* m, int radius);         // three box passes, close to a Gaussian
-void mask_dilate(Mask* m, int radius);       // round max filter
+void mask_blur(Mask* m, int radius); // three box passes, close to a Gaussian
+void mask_dilate(Mask* m, int radius); // round max filter
 
 struct Font {
     void* library; // FT_Library
-    void* face;    // FT_Face
+    void* face; // FT_Face
     int pixel_size;
 };
 
@@ -107,12 +107,12 @@ int text_width(Font* font, const char* text, double tracking);
 void text_to_mask(Font* font, const char* text, double tracking, int x, int baseline, Mask* mask);
 
 struct TextStyle {
-    Rgb top;           // fill gradient, top of the glyph box
-    Rgb bottom;        // fill gradient, bottom
-    Rgb outline;       // outline colour
+    Rgb top; // fill gradient, top of the glyph box
+    Rgb bottom; // fill gradient, bottom
+    Rgb outline; // outline colour
     int outline_width; // 0 for none
-    Rgb glow;          // soft glow colour
-    int glow_radius;   // 0 for none
+    Rgb glow; // soft glow colour
+    int glow_radius; // 0 for none
     double glow_strength;
     int shadow_dx, shadow_dy; // drop shadow offset (0, 0 for none)
     double shadow_alpha;
@@ -136,3 +136,6 @@ struct ContentPicture {
 };
 
 ContentPicture picture_from_canvas(const char* name, const Canvas* c);
+
+// A 32-bit noise seed for one piece of art: the run's seed mixed with a fixed salt per use.
+uint32_t seed_for(uint64_t seed, uint32_t salt);

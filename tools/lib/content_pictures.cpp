@@ -8,13 +8,14 @@
 namespace {
 
 constexpr double PI = 3.14159265358979323846;
+uint64_t g_seed = 0; // the run's seed, set by make_pictures
 
 struct Fonts {
-    Font logo;    // big bold title letters
+    Font logo; // big bold title letters
     Font heading; // captions and roles
-    Font body;    // smaller lines
-    Font serif;   // closing text
-    Font tiny;    // greetings strip
+    Font body; // smaller lines
+    Font serif; // closing text
+    Font tiny; // greetings strip
 };
 
 // Picks the largest size (from start downwards) at which the text fits the width.
@@ -78,8 +79,8 @@ void sparkle(Canvas* c, double cx, double cy, double size, Rgb colour)
     for (int y = int(cy - size); y <= int(cy + size); y++)
         for (int x = int(cx - size); x <= int(cx + size); x++) {
             double dx = std::fabs(x + 0.5 - cx), dy = std::fabs(y + 0.5 - cy);
-            double ray = std::max(0.0, 1 - dx / size) * std::max(0.0, 1 - dy * 4 / size) +
-                std::max(0.0, 1 - dy / size) * std::max(0.0, 1 - dx * 4 / size);
+            double ray = std::max(0.0, 1 - dx / size) * std::max(0.0, 1 - dy * 4 / size)
+                + std::max(0.0, 1 - dy / size) * std::max(0.0, 1 - dx * 4 / size);
             double core = std::max(0.0, 1 - std::hypot(dx, dy) / (size * 0.3));
             canvas_add_light(c, x, y, colour, std::min(1.0, ray + core));
         }
@@ -127,7 +128,7 @@ Canvas make_ringface(ContentRng* rng, Fonts* f)
     (void)rng;
     Canvas c;
     canvas_init(&c, 320, 240);
-    const uint32_t seed = 0x51A7u;
+    const uint32_t seed = seed_for(g_seed, 0x51A7u);
     // Deep violet backdrop with a soft nebula texture; the window region stays transparent.
     for (int y = 0; y < 240; y++)
         for (int x = 0; x < 320; x++) {
@@ -181,7 +182,7 @@ Canvas make_bottle(Fonts* f)
 {
     Canvas c;
     canvas_init(&c, 200, 180);
-    const uint32_t seed = 0xB0771Eu;
+    const uint32_t seed = seed_for(g_seed, 0xB0771Eu);
     // Backdrop: warm studio light falling off to the corners.
     for (int y = 0; y < 180; y++)
         for (int x = 0; x < 200; x++) {
@@ -247,7 +248,7 @@ Canvas make_bottle(Fonts* f)
         Canvas label;
         canvas_init(&label, 200, 180);
         TextStyle s = plain_style({ 0.35, 0.08, 0.06 }, { 0.2, 0.04, 0.04 });
-        draw_text_centred(&label, &f->body, "morrowick", int(cx), int(base - 27), &s);
+        draw_text_centred(&label, &f->tiny, "morrowick", int(cx), int(base - 28), &s);
         canvas_draw(&c, &label, 0, 0);
     }
     // Apple beside the bottle.
@@ -261,7 +262,7 @@ Canvas make_bricks(ContentRng* rng)
 {
     Canvas c;
     canvas_init(&c, 320, 240);
-    const uint32_t seed = 0xB41Cu;
+    const uint32_t seed = seed_for(g_seed, 0xB41Cu);
     const int bw = 40, bh = 20; // 8 bricks per row, so the wall tiles every 320 columns
     double tint[12][8][3];
     for (auto& row : tint)
@@ -318,7 +319,7 @@ Canvas make_credits(Fonts* f)
 {
     Canvas c;
     canvas_init(&c, 220, 360);
-    int y = 44;
+    int y = 50;
     TextStyle title = chrome_style();
     title.glow_radius = 6;
     Font big;
@@ -419,7 +420,7 @@ Canvas make_warper()
 {
     Canvas c;
     canvas_init(&c, 320, 480);
-    const uint32_t seed = 0x3A49u;
+    const uint32_t seed = seed_for(g_seed, 0x3A49u);
     const RampStop ramp[] = {
         { 0.00, { 0.05, 0.02, 0.25 } },
         { 0.18, { 0.45, 0.05, 0.55 } },
@@ -434,8 +435,8 @@ Canvas make_warper()
         for (int x = 0; x < 320; x++) {
             double u = x * 2 * PI / 320.0, v = y * 2 * PI / 480.0;
             // Whole numbers of periods across the picture so it wraps both ways.
-            double p = std::sin(3 * u + 2 * std::sin(v)) + std::sin(4 * v + std::cos(2 * u)) +
-                std::sin(2 * u + 3 * v) * 0.7 + fbm2(seed, x / 40.0, y / 40.0, 4, 0.5, 8, 12) * 1.6;
+            double p = std::sin(3 * u + 2 * std::sin(v)) + std::sin(4 * v + std::cos(2 * u))
+                + std::sin(2 * u + 3 * v) * 0.7 + fbm2(seed, x / 40.0, y / 40.0, 4, 0.5, 8, 12) * 1.6;
             double t = p * 0.18 + 0.5;
             t -= std::floor(t);
             Rgb col = ramp_eval(ramp, 8, t);
@@ -470,14 +471,14 @@ Canvas make_blam(int kind)
             } else if (kind == 1) {
                 // Marble shell with holes eaten out by noise.
                 double px = std::cos(lat) * std::cos(lon), py = std::cos(lat) * std::sin(lon), pz = std::sin(lat);
-                double n = fbm3(0xB1A2u, px * 2.2, py * 2.2, pz * 2.2, 5, 0.5);
+                double n = fbm3(seed_for(g_seed, 0xB1A2u), px * 2.2, py * 2.2, pz * 2.2, 5, 0.5);
                 double vein = 0.5 + 0.5 * std::sin((pz * 4 + n * 5) * PI);
                 Rgb col = rgb_mix({ 0.35, 0.1, 0.6 }, { 0.3, 0.95, 1.0 }, vein);
                 double a = smoothstep(-0.12, -0.02, n);
                 canvas_blend(&c, x, y, col, a);
             } else {
                 // Gas giant: soft bands with translucent gaps and a glowing equator.
-                double n = fbm2(0xB1A3u, x / 16.0, y / 4.0, 4, 0.5, 8, 0);
+                double n = fbm2(seed_for(g_seed, 0xB1A3u), x / 16.0, y / 4.0, 4, 0.5, 8, 0);
                 double band = std::sin(lat * 9 + n * 2.0);
                 Rgb col = rgb_mix({ 0.95, 0.55, 0.2 }, { 1.0, 0.92, 0.75 }, 0.5 + 0.5 * band);
                 double a = 0.45 + 0.5 * smoothstep(-0.3, 0.5, band);
@@ -540,7 +541,7 @@ Canvas make_sunset()
 {
     Canvas c;
     canvas_init(&c, 320, 240);
-    const uint32_t seed = 0x5E7u;
+    const uint32_t seed = seed_for(g_seed, 0x5E7u);
     const RampStop sky[] = {
         { 0.00, { 0.10, 0.04, 0.22 } },
         { 0.35, { 0.55, 0.12, 0.35 } },
@@ -593,7 +594,7 @@ Canvas make_night(ContentRng* rng)
 {
     Canvas c;
     canvas_init(&c, 320, 240);
-    const uint32_t seed = 0x9E1u;
+    const uint32_t seed = seed_for(g_seed, 0x9E1u);
     for (int y = 0; y < 240; y++)
         for (int x = 0; x < 320; x++) {
             double neb = clamp01(0.5 + fbm2(seed, x / 80.0, y / 80.0, 5, 0.55, 0, 0));
@@ -633,7 +634,8 @@ Canvas make_night(ContentRng* rng)
             double lam = clamp01(dx * 0.7 - dy * 0.3 + nz * 0.65);
             double bands = 0.5 + 0.5 * std::sin(dy * 14 + fbm2(seed + 4, dx * 3, dy * 9, 3, 0.5, 0, 0) * 2);
             Rgb base = rgb_mix({ 0.7, 0.45, 0.3 }, { 0.95, 0.8, 0.6 }, bands);
-            canvas_blend(&c, x, y, { base.r * lam, base.g * lam, base.b * lam }, clamp01((1 - std::sqrt(d2)) * pr + 0.5));
+            canvas_blend(
+                &c, x, y, { base.r * lam, base.g * lam, base.b * lam }, clamp01((1 - std::sqrt(d2)) * pr + 0.5));
         }
     ring(true);
     // Ridges: three layers of noise mountains, hazier with distance.
@@ -702,8 +704,8 @@ Canvas make_caption(Font* font, const char* text, const TextStyle* style)
 
 } // namespace
 
-void shade_blob(Canvas* c, double cx, double cy, double rx, double ry, double power, Rgb base, double specular,
-    double alpha)
+void shade_blob(
+    Canvas* c, double cx, double cy, double rx, double ry, double power, Rgb base, double specular, double alpha)
 {
     int x0 = std::max(0, int(cx - rx) - 2), x1 = std::min(c->width - 1, int(cx + rx) + 2);
     int y0 = std::max(0, int(cy - ry) - 2), y1 = std::min(c->height - 1, int(cy + ry) + 2);
@@ -729,10 +731,11 @@ bool make_pictures(uint64_t seed, std::vector<ContentPicture>* out)
 {
     ContentRng rng;
     rng_seed(&rng, seed);
+    g_seed = seed;
     Fonts f;
-    if (!open_fitting(&f.logo, "DejaVuSans-Bold.ttf", 60, "morrowick", 250, 0) ||
-        !font_open(&f.heading, "DejaVuSans-Bold.ttf", 15) || !font_open(&f.body, "DejaVuSans.ttf", 11) ||
-        !font_open(&f.serif, "DejaVuSerif-BoldItalic.ttf", 20) || !font_open(&f.tiny, "DejaVuSans.ttf", 8))
+    if (!open_fitting(&f.logo, "DejaVuSans-Bold.ttf", 60, "morrowick", 250, 0)
+        || !font_open(&f.heading, "DejaVuSans-Bold.ttf", 15) || !font_open(&f.body, "DejaVuSans.ttf", 11)
+        || !font_open(&f.serif, "DejaVuSerif-BoldItalic.ttf", 20) || !font_open(&f.tiny, "DejaVuSans.ttf", 8))
         return false;
 
     auto add = [&](const char* name, const Canvas& c) { out->push_back(picture_from_canvas(name, &c)); };

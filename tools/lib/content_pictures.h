@@ -12,5 +12,5 @@ bool make_pictures(uint64_t seed, std::vector<ContentPicture>* out);
 
 // Shading helper shared by the illustrations: a lit, anti-aliased superellipse "blob".
 // power 2 gives an ellipse, larger powers a rounded box.
-void shade_blob(Canvas* c, double cx, double cy, double rx, double ry, double power, Rgb base, double specular,
-    double alpha);
+void shade_blob(
+    Canvas* c, double cx, double cy, double rx, double ry, double power, Rgb base, double specular, double alpha);
