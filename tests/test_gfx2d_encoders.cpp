@@ -1,7 +1,11 @@
 // test_gfx2d_encoders.cpp -- encoders round-trip through the engine's loaders and decoders.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "display/bytes.h"
@@ -9,6 +13,7 @@
 #include "gfx2d/image.h"
 #include "tools/lib/acg_writer.h"
 #include "tools/lib/anim_writer.h"
+#include "tools/lib/png_io.h"
 
 namespace {
 
@@ -196,4 +201,73 @@ TEST(Quantizer, KeepsSmallPalettesExactAndReducesLargeOnes)
         EXPECT_LE(std::abs(int(p >> 16) - int(big[size_t(i)] >> 16)), 16);
         EXPECT_LE(std::abs(int(p & 255) - int(big[size_t(i)] & 255)), 16);
     }
+}
+
+namespace {
+
+std::string tool(const char* name)
+{
+    return std::string(MW_BINARY_DIR) + "/tools/" + name;
+}
+
+} // namespace
+
+TEST(Converters, PngThroughAcgAndBackIsExact)
+{
+    // A picture whose straight colours survive premultiplication: transparent pixels are all
+    // zero, translucent ones are taken through premultiply/unpremultiply once.
+    const int w = 37, h = 9;
+    std::vector<uint8_t> rgba(size_t(w) * h * 4);
+    for (int i = 0; i < w * h; ++i) {
+        const uint32_t r = mix(uint32_t(i) + 77);
+        const uint8_t a = i % 3 == 0 ? 0 : i % 3 == 1 ? 255 : uint8_t(r >> 24);
+        const uint32_t c = premultiply_rgba(uint8_t(r), uint8_t(r >> 8), uint8_t(r >> 16), a);
+        unpremultiply_colour(c, &rgba[size_t(i) * 4]);
+    }
+    const std::string base = std::string(MW_BINARY_DIR) + "/test_gfx2d_conv";
+    ASSERT_TRUE(write_png_rgba(base + ".png", w, h, rgba.data()));
+    ASSERT_EQ(std::system((tool("png2acg") + " " + base + ".png " + base + ".acg").c_str()), 0);
+    ASSERT_EQ(std::system((tool("acg2png") + " " + base + ".acg " + base + "2.png").c_str()), 0);
+    int w2 = 0, h2 = 0;
+    std::vector<uint8_t> back;
+    ASSERT_TRUE(read_png_rgba(base + "2.png", &w2, &h2, &back));
+    EXPECT_EQ(w2, w);
+    EXPECT_EQ(h2, h);
+    EXPECT_EQ(back, rgba);
+    EXPECT_NE(std::system((tool("acg2png") + " " + base + ".png " + base + "3.png 2>/dev/null").c_str()), 0);
+}
+
+TEST(Converters, PngFramesThroughRlmAndBack)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(MW_BINARY_DIR) / "test_gfx2d_frames";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "in");
+    std::vector<std::vector<uint8_t>> frames;
+    for (int f = 0; f < 3; ++f) {
+        std::vector<uint8_t> rgba(RLM_FRAME_PIXELS * 4);
+        for (int i = 0; i < RLM_FRAME_PIXELS; ++i) {
+            const uint32_t c = (i / 160 + f * 7) % 50 < 25 ? 0x203040u * uint32_t(i % 5) : 0xFF8000u;
+            rgba[size_t(i) * 4] = uint8_t(c >> 16);
+            rgba[size_t(i) * 4 + 1] = uint8_t(c >> 8);
+            rgba[size_t(i) * 4 + 2] = uint8_t(c);
+            rgba[size_t(i) * 4 + 3] = 255;
+        }
+        char name[32];
+        std::snprintf(name, sizeof name, "f%02d.png", f);
+        ASSERT_TRUE(write_png_rgba((dir / "in" / name).string(), 160, 120, rgba.data()));
+        frames.push_back(rgba);
+    }
+    const std::string d = dir.string();
+    ASSERT_EQ(std::system((tool("pngs2rlm") + " " + d + "/in " + d + "/a.rlm " + d + "/a.pal >/dev/null").c_str()), 0);
+    ASSERT_EQ(std::system((tool("rlm2pngs") + " " + d + "/a.rlm " + d + "/a.pal " + d + "/out >/dev/null").c_str()), 0);
+    for (int f = 0; f < 3; ++f) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/out/frame_%04d.png", f);
+        int w = 0, h = 0;
+        std::vector<uint8_t> back;
+        ASSERT_TRUE(read_png_rgba(d + name, &w, &h, &back));
+        EXPECT_EQ(back, frames[size_t(f)]) << f;
+    }
+    EXPECT_FALSE(fs::exists(dir / "out" / "frame_0003.png"));
 }
