@@ -45,7 +45,7 @@ struct PositionStyle {
     uint8_t arp; // arpeggio volume, 0 = off
     uint8_t bell; // bell volume on the echo channel (where no lead plays), 0 = off
     uint8_t ending; // Ending bits for the last bar
-    uint8_t cut; // drums, bass and arpeggio stop from this row on (0 = play to the end)
+    uint8_t cut; // drums and arpeggio stop from this row on, the bass holds whole notes (0 = no cut)
 };
 
 // clang-format off
@@ -158,6 +158,12 @@ SongChord chord_of(int position, int row)
     return prog.chords[bar % prog.length];
 }
 
+// Pitch class of an XM note (note 1 is C-0).
+int pitch_class(int note)
+{
+    return (note - 1) % 12;
+}
+
 // A minor scale steps: step 7 is A-4 (note 58).
 int step_note(int step)
 {
@@ -170,7 +176,7 @@ int snap_to_chord(int step, SongChord chord, int low, int high)
     static const int tries[5] = { 0, -1, 1, -2, 2 };
     for (int d : tries) {
         int s = std::clamp(step + d, low, high);
-        if (chord_has(chord, step_note(s) % 12))
+        if (chord_has(chord, pitch_class(step_note(s))))
             return s;
     }
     return step;
@@ -219,16 +225,20 @@ Theme make_theme(const ProgressionDef& prog, uint32_t seed)
                     deltas[i] = moves[next_random(&random) % 8];
                 step = std::clamp(step + deltas[i], low, high);
             }
-            if (row % 4 == 0 || i == 0)
+            // Notes on strong rows and every held note are chord tones; short notes may pass.
+            if (row % 4 == 0 || i == 0 || rhythm[i] >= 3)
                 step = snap_to_chord(step, chord, low, high);
             if (last && i >= 8) {
                 int third = (chord.root + (chord.minor ? 3 : 4)) % 12;
                 int target = i == 8 ? third : chord.root;
                 for (int s = low; s <= high; s++)
-                    if (step_note(s) % 12 == target && std::abs(s - step) <= 3)
+                    if (pitch_class(step_note(s)) == target && std::abs(s - step) <= 3)
                         step = s;
             }
-            theme.notes[row] = static_cast<uint8_t>(step_note(step));
+            int n = step_note(step);
+            if (!chord.minor && (pitch_class(n) - chord.root - 4 + 12) % 12 == 11)
+                n++; // a major chord's third can be sharp of the scale (E major's G#): follow the chord
+            theme.notes[row] = static_cast<uint8_t>(n);
             if (rhythm[i] >= 4) {
                 theme.notes[row + rhythm[i] - 1] = XM_NOTE_OFF;
                 for (int r = row + 2; r < row + rhythm[i] - 1; r++)
@@ -405,10 +415,9 @@ void compose_position(Composer* c, int position)
         SongChord chord = prog.chords[bar_index % prog.length];
         bool last_bar = bar_row + SONG_ROWS_PER_BAR >= rows;
 
-        if (bar_row < cut) {
+        if (bar_row < cut)
             drum_bar(c, st.drums, bar_row, bar_index);
-            bass_bar(c, st.bass, chord, bar_row, cut - bar_row);
-        }
+        bass_bar(c, bar_row < cut ? int(st.bass) : int(B_WHOLE), chord, bar_row, rows - bar_row);
         if (last_bar && (st.ending & E_FILL))
             fill_half_bar(c, bar_row);
         if (last_bar && (st.ending & E_ROLL))
@@ -485,8 +494,6 @@ void compose_position(Composer* c, int position)
     }
     if (st.cut && st.arp)
         note(c, st.cut, SONG_CH_ARP, XM_NOTE_OFF, 0, -1);
-    if (st.cut && st.bass)
-        note(c, st.cut, SONG_CH_BASS, XM_NOTE_OFF, 0, -1);
 
     // FX channel: riser into the next section, crashes on cues, the closing fade.
     if (st.ending & E_RISER)
@@ -521,10 +528,9 @@ SongChord song_chord_at(int position, int row)
     return chord_of(position, row);
 }
 
-bool song_bar_has_harmony(int position, int row)
+bool song_position_has_harmony(int position)
 {
-    const PositionStyle& st = styles[position];
-    return st.pad > 0 || (st.bass != B_NONE && (st.cut == 0 || row < st.cut));
+    return styles[position].pad > 0 || styles[position].bass != B_NONE;
 }
 
 void compose_song(XmSong* song)

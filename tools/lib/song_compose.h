@@ -32,8 +32,8 @@ constexpr int SONG_ROWS_PER_BAR = 16;
 
 // The chord sounding at (position, row) as composed: what the harmony of that bar should be heard as.
 SongChord song_chord_at(int position, int row);
-// True when that bar carries harmony (pad or bass), so the chord can be checked by ear or by test.
-bool song_bar_has_harmony(int position, int row);
+// True when the position carries harmony (pad or bass), so its chords can be checked by ear or by test.
+bool song_position_has_harmony(int position);
 
 // Composes the whole song into `song` (instruments, one pattern per order position, order list).
 // Deterministic: the same build always gives the same song.
