@@ -100,6 +100,10 @@ void run_main_loop()
         }
         previous = n;
         scene_function_for(n)();
+        // A scene that gives up at once while its number stands (its file is missing) is not
+        // called again before the next tick, so the loop does not spin a core.
+        if (!quit_flag() && n < SCENE_COUNT && current_scene_number() == n)
+            elapsed_ticks = wait_tick();
         poll_messages();
     }
 }

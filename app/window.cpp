@@ -188,12 +188,14 @@ void handle_window_event(const SDL_Event* event)
             break; // auto-repeats change nothing
         input_key_pressed(key_code_for_scancode(event->key.keysym.scancode));
         // Esc and Alt+F4 quit at once, also where no window manager provides Alt+F4.
-        if (event->key.keysym.sym == SDLK_ESCAPE || (alt && event->key.keysym.sym == SDLK_F4))
+        if (event->key.keysym.scancode == SDL_SCANCODE_ESCAPE || (alt && event->key.keysym.scancode == SDL_SCANCODE_F4))
             push_quit_request();
         break;
     case SDL_KEYUP:
         input_set_key(key_code_for_scancode(event->key.keysym.scancode), false);
-        if (alt && (event->key.keysym.sym == SDLK_RETURN || event->key.keysym.sym == SDLK_KP_ENTER))
+        if (alt
+            && (event->key.keysym.scancode == SDL_SCANCODE_RETURN
+                || event->key.keysym.scancode == SDL_SCANCODE_KP_ENTER))
             display_set_fullscreen(window_record->full_screen == 0);
         break;
     case SDL_TEXTINPUT:

@@ -4,28 +4,43 @@
 #include <cstdlib>
 
 #include "app/demo.h"
+#include "scenes/scene01_rings.h"
+#include "scenes/scene2_field_lines.h"
 
 SceneFunction* scene_table = nullptr;
 
+namespace {
+// Stands in for a scene that is not built yet: keeps the slot's number running like a scene
+// that draws nothing (the last frame stays up), and returns when the number moves on.
+void unbuilt_scene()
+{
+    const uint32_t own = current_scene_number();
+    while (scene_keeps_running(own, own)) {
+        elapsed_ticks = wait_tick();
+        poll_messages();
+    }
+}
+} // namespace
+
 void fill_scene_table(SceneFunction* table)
 {
-    table[0] = wait_scene; // rings through the bump map (shared with 1)
-    table[1] = wait_scene; // rings through the bump map (shared with 0)
-    table[2] = wait_scene; // field lines
-    table[3] = wait_scene; // warped wall, ribbons, credits (shared with 4)
-    table[4] = wait_scene; // warped wall, ribbons, credits (shared with 3)
-    table[5] = wait_scene; // road drive
-    table[6] = wait_scene; // bottle
-    table[7] = wait_scene; // twin glows
-    table[8] = wait_scene; // running animation
-    table[9] = wait_scene; // globe among the stars
-    table[10] = wait_scene; // shells over a flash
-    table[11] = wait_scene; // particle swarm
+    table[0] = rings_scene; // rings through the bump map (shared with 1)
+    table[1] = rings_scene; // rings through the bump map (shared with 0)
+    table[2] = field_lines_scene; // field lines
+    table[3] = unbuilt_scene; // warped wall, ribbons, credits (shared with 4)
+    table[4] = unbuilt_scene; // warped wall, ribbons, credits (shared with 3)
+    table[5] = unbuilt_scene; // road drive
+    table[6] = unbuilt_scene; // bottle
+    table[7] = unbuilt_scene; // twin glows
+    table[8] = unbuilt_scene; // running animation
+    table[9] = unbuilt_scene; // globe among the stars
+    table[10] = unbuilt_scene; // shells over a flash
+    table[11] = unbuilt_scene; // particle swarm
     table[12] = wait_scene;
-    table[13] = wait_scene; // landscape
-    table[14] = wait_scene; // picture zoom
+    table[13] = unbuilt_scene; // landscape
+    table[14] = unbuilt_scene; // picture zoom
     table[15] = wait_scene;
-    table[16] = wait_scene; // closing flames
+    table[16] = unbuilt_scene; // closing flames
 }
 
 int create_scene_table()
