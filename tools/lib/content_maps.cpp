@@ -102,9 +102,9 @@ void make_landscape(uint64_t seed, ContentRaw* heights, ContentRaw* colours)
                 double t = (hgt - LANDSCAPE_WATER) / (230.0 - LANDSCAPE_WATER) + grain * 0.05;
                 col = ramp_eval(land, 7, t);
                 // Steep ground shows bare rock.
-                col = rgb_mix(col, { 0.38, 0.33, 0.28 }, smoothstep(1.2, 3.0, slope) * (t < 0.85 ? 1 : 0.3));
-                double lam = clamp01(0.75 + (-gx * 0.7 - gy * 0.5) * 0.18);
-                col = { col.r * lam, col.g * lam, col.b * lam };
+                col = rgb_mix(col, { 0.38, 0.33, 0.28 }, smoothstep(2.2, 4.5, slope) * (t < 0.85 ? 1 : 0.3));
+                double lam = std::clamp(0.9 + (-gx * 0.7 - gy * 0.5) * 0.07, 0.45, 1.15);
+                col = { clamp01(col.r * lam), clamp01(col.g * lam), clamp01(col.b * lam) };
                 stored = uint8_t(std::clamp(int(std::lround(hgt)), 0, 255));
             }
             size_t i = size_t(y) * size_t(n) + size_t(x);
