@@ -11,7 +11,7 @@ namespace {
 
 enum Progression { P_INTRO, P_MAIN, P_BREAK, P_ROAD, P_SOFT, P_LONG, P_OUTRO, P_COUNT };
 enum Drums { D_NONE, D_BUILD, D_FULL, D_HALF, D_SPARSE, D_BREAK };
-enum Bass { B_NONE, B_WHOLE, B_EIGHTHS, B_GROOVE };
+enum Bass { B_NONE, B_WHOLE, B_EIGHTHS, B_GROOVE, B_HIGH_WHOLE };
 enum Ending { E_NONE = 0, E_FILL = 1, E_ROLL = 2, E_RISER = 4 };
 
 constexpr SongChord AM = { 9, true }, F = { 5, false }, C = { 0, false }, G = { 7, false }, DM = { 2, true },
@@ -45,7 +45,7 @@ struct PositionStyle {
     uint8_t arp; // arpeggio volume, 0 = off
     uint8_t bell; // bell volume on the echo channel (where no lead plays), 0 = off
     uint8_t ending; // Ending bits for the last bar
-    uint8_t cut; // drums and arpeggio stop from this row on, the bass holds whole notes (0 = no cut)
+    uint8_t cut; // drums and arpeggio stop from this row on, the bass holds whole notes an octave up (0 = no cut)
 };
 
 // clang-format off
@@ -363,9 +363,9 @@ void bass_bar(Composer* c, int style, SongChord chord, int bar_row, int rows_lef
     uint8_t root = bass_root(chord);
     for (int i = 0; i < SONG_ROWS_PER_BAR && i < rows_left; i++) {
         int r = bar_row + i;
-        if (style == B_WHOLE) {
+        if (style == B_WHOLE || style == B_HIGH_WHOLE) {
             if (i == 0)
-                note(c, r, SONG_CH_BASS, root, SONG_BASS, 46);
+                note(c, r, SONG_CH_BASS, static_cast<uint8_t>(style == B_WHOLE ? root : root + 12), SONG_BASS, 46);
             if (i == 14)
                 note(c, r, SONG_CH_BASS, XM_NOTE_OFF, 0, -1);
         } else if (style == B_EIGHTHS) {
@@ -417,7 +417,7 @@ void compose_position(Composer* c, int position)
 
         if (bar_row < cut)
             drum_bar(c, st.drums, bar_row, bar_index);
-        bass_bar(c, bar_row < cut ? int(st.bass) : int(B_WHOLE), chord, bar_row, rows - bar_row);
+        bass_bar(c, bar_row < cut ? int(st.bass) : int(B_HIGH_WHOLE), chord, bar_row, rows - bar_row);
         if (last_bar && (st.ending & E_FILL))
             fill_half_bar(c, bar_row);
         if (last_bar && (st.ending & E_ROLL))

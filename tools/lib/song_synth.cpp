@@ -273,7 +273,7 @@ XmInstrument make_lead()
     song_normalise(s, 0.97, &ins.samples[0].frames);
     set_loop(&ins, 0, length);
     set_envelope(&ins.volume_envelope, { { 0, 64 }, { 10, 52 }, { 60, 46 } }, 2);
-    ins.fadeout = 0x300;
+    ins.fadeout = 0x700; // about 0.75 s of release: long tails blur the next chord
     ins.vibrato_type = 0;
     ins.vibrato_sweep = 0x30;
     ins.vibrato_depth = 8;
