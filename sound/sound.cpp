@@ -28,7 +28,7 @@ struct SoundPlay {
     int last_order = -1; // order/row seen after the previous slice; -1 = none yet
     int last_row = -1;
     bool ended = false;
-    uint64_t frames_rendered = 0;
+    std::atomic<uint64_t> frames_rendered { 0 }; // read from any thread
 };
 
 namespace {
@@ -82,7 +82,7 @@ int render_frames(SoundPlay* play, int16_t* out, int frames)
         size_t got = openmpt_module_read_interleaved_stereo(
             play->module->mod, SOUND_SAMPLE_RATE, size_t(want), out + size_t(done) * 2);
         done += int(got);
-        play->frames_rendered += got;
+        play->frames_rendered.fetch_add(got, std::memory_order_relaxed);
         if (int(got) < want) {
             // The song has ended: the position now reads order 0 row 0, which is not a row start.
             play->ended = true;
@@ -468,7 +468,7 @@ int sound_render_offline(SoundPlay* play, int16_t* out, int frames)
 
 uint64_t sound_frames_rendered(const SoundPlay* play)
 {
-    return play ? play->frames_rendered : 0;
+    return play ? play->frames_rendered.load(std::memory_order_relaxed) : 0;
 }
 
 int sound_module_order_count(SoundModule* module)

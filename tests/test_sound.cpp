@@ -1,12 +1,14 @@
 // test_sound.cpp -- sound layer: sync timing offline and in real time, seeking, song end, determinism.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -386,6 +388,37 @@ TEST_F(SoundTest, HeadlessRealTimePlayDeliversSyncsOnTheAudioThread)
         EXPECT_GE(event.seconds, rendered_seconds - 0.032);
         EXPECT_LT(event.seconds, rendered_seconds + 0.5);
     }
+}
+
+} // namespace
+
+namespace {
+
+// With no usable audio driver the layer falls back to SDL's dummy output with one line on stderr,
+// and the song still advances in real time.
+TEST_F(SoundTest, FallsBackToSilentOutputWhenNoDeviceOpens)
+{
+    setenv("SDL_AUDIODRIVER", "no_such_driver", 1);
+    ASSERT_TRUE(sound_startup());
+    testing::internal::CaptureStderr();
+    int initialised = sound_init();
+    std::string note = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(initialised);
+    EXPECT_NE(note.find("no audio device"), std::string::npos) << note;
+    EXPECT_EQ(std::count(note.begin(), note.end(), '\n'), 1);
+
+    module = sound_load_module(TEST_SONG);
+    ASSERT_NE(module, nullptr);
+    ASSERT_TRUE(sound_start_background_play(40));
+    g_play = sound_play_module(module, 0);
+    ASSERT_NE(g_play, nullptr);
+    ASSERT_TRUE(sound_set_sync_callback(g_play, record_sync));
+    for (int i = 0; i < 300 && sound_frames_rendered(g_play) < 9600; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_GE(sound_frames_rendered(g_play), 9600u);
+    std::lock_guard<std::mutex> lock(g_events_mutex);
+    ASSERT_FALSE(g_events.empty());
+    EXPECT_EQ(g_events[0].value, 0u);
 }
 
 } // namespace
