@@ -149,7 +149,7 @@ void make_planet_maps(uint64_t seed, std::vector<ContentPicture>* out)
 
             double swirl = fbm3(s_cloud + 1, px * 1.2, py * 3, pz * 1.2, 3, 0.5);
             double cl = fbm3(s_cloud, px * 2.5 + swirl, py * 5.0, pz * 2.5 - swirl, 5, 0.55);
-            double cover = smoothstep(0.02, 0.4, cl) * 0.95;
+            double cover = smoothstep(-0.06, 0.22, cl) * 0.95;
             canvas_blend(&clouds, x, y, rgb_mix({ 0.75, 0.78, 0.85 }, { 1, 1, 1 }, cover), cover);
 
             double lit = px * sx + py * sy + pz * sz;
