@@ -43,6 +43,25 @@ void compose_globe_texture(
 // The outer 1.5 pixels fade into what is already there.
 void draw_globe(uint32_t* pixels, const Globe* g);
 
+// One run of the scene: the camera circling the globe, the sun, and the two texture scrolls.
+struct GlobeRun {
+    Camera camera;
+    Vec4 target; // the point the camera keeps aimed at: (0, 0, 100)
+    Vec4 sun; // reset to (300, 0, 100) every frame, then moved and turned with the camera
+    double theta; // orbit angle, radians
+    int surface_scroll; // surface map scroll, 0-255, +2 per tick
+    int cloud_scroll; // cloud scroll, 0-255, -1 per tick
+};
+
+// Entry values of a run; puts the globe large and to the left (radius 75, centre x 110).
+void start_globe_run(GlobeRun* run);
+// One frame after a wait that returned `ticks` (at least 1): steps once per tick, turns the
+// camera, stars and sun, and draws the stars, the sun and the globe into the frame surface.
+// Uses the shared matrix.
+void globe_frame(GlobeRun* run, uint32_t ticks);
+// Clears work surface 1 and draws the stars into it as last turned.
+void leave_globe_scene();
+
 // Scene 9. On leaving (also before its first frame) it draws the stars, as last turned, into a
 // cleared work surface 1: the background of scene 10.
 void globe_scene();
