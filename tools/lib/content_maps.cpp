@@ -131,9 +131,9 @@ void make_planet_maps(uint64_t seed, std::vector<ContentPicture>* out)
         { 0.70, { 0.5, 0.35, 0.25 } },
         { 1.00, { 0.9, 0.9, 0.9 } },
     };
-    // The sun stands over longitude 70 degrees, a little north of the equator: the front
+    // The sun stands over longitude 45 degrees, a little north of the equator: the front
     // half of the map (the columns the globe shows) is lit on one side and dark on the other.
-    const double sun_lon = 70 * PI / 180, sun_lat = 0.2;
+    const double sun_lon = 45 * PI / 180, sun_lat = 0.2;
     const double sx = std::cos(sun_lat) * std::cos(sun_lon), sy = std::sin(sun_lat),
                  sz = std::cos(sun_lat) * std::sin(sun_lon);
     for (int y = 0; y < h; y++)
@@ -142,8 +142,8 @@ void make_planet_maps(uint64_t seed, std::vector<ContentPicture>* out)
             double px = std::cos(lat) * std::cos(lon), py = std::sin(lat), pz = std::cos(lat) * std::sin(lon);
             double e = fbm3(s_land, px * 1.7 + 5, py * 1.7, pz * 1.7, 6, 0.55);
             double ice = smoothstep(0.78, 0.9, std::fabs(py) + e * 0.2);
-            Rgb col = e < 0.03 ? ramp_eval(sea, 2, clamp01((e + 0.5) / 0.53))
-                               : ramp_eval(land, 5, clamp01((e - 0.03) * 2.5));
+            Rgb col = e < -0.03 ? ramp_eval(sea, 2, clamp01((e + 0.5) / 0.47))
+                                : ramp_eval(land, 5, clamp01((e + 0.03) * 2.2));
             col = rgb_mix(col, { 0.92, 0.95, 1.0 }, ice);
             canvas_blend(&world, x, y, col, 1);
 
