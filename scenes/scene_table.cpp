@@ -6,6 +6,7 @@
 #include "app/demo.h"
 #include "scenes/scene01_rings.h"
 #include "scenes/globe.h"
+#include "scenes/scene10_shells.h"
 #include "scenes/scene2_field_lines.h"
 
 SceneFunction* scene_table = nullptr;
@@ -35,7 +36,7 @@ void fill_scene_table(SceneFunction* table)
     table[7] = unbuilt_scene; // twin glows
     table[8] = unbuilt_scene; // running animation
     table[9] = globe_scene; // globe among the stars
-    table[10] = unbuilt_scene; // shells over a flash
+    table[10] = shells_scene; // shells over a flash
     table[11] = unbuilt_scene; // particle swarm
     table[12] = wait_scene;
     table[13] = unbuilt_scene; // landscape
