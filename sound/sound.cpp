@@ -43,6 +43,11 @@ struct SoundState {
     SDL_AudioDeviceID device = 0;
     std::string device_name; // chosen in the set-up dialog; empty = the default output
     SoundPlay* current = nullptr; // the play the audio thread renders, or null
+    bool paced = false; // silent output paced by the clock (dummy driver)
+    SoundPlay* pace_play = nullptr;
+    Uint64 pace_start = 0;
+    int64_t pace_frames = 0;
+    std::vector<int16_t> pace_scratch;
 };
 
 SoundState g_sound;
@@ -102,13 +107,49 @@ int render_frames(SoundPlay* play, int16_t* out, int frames)
     return done;
 }
 
+// SDL's dummy driver sleeps a fixed time after each buffer, so it falls behind the clock by the
+// render time and the sleep overshoot (10 % measured under load). Its output is never heard, so
+// the song is paced by the wall clock instead: render what the clock says is due, into a scratch
+// buffer, whatever the buffer size.
+void anchor_pacing(SoundPlay* play)
+{
+    g_sound.pace_play = play;
+    g_sound.pace_start = SDL_GetPerformanceCounter();
+    g_sound.pace_frames = 0;
+}
+
+int render_paced(SoundPlay* play)
+{
+    if (g_sound.pace_play != play)
+        anchor_pacing(play);
+    Uint64 now = SDL_GetPerformanceCounter();
+    double elapsed = double(now - g_sound.pace_start) / double(SDL_GetPerformanceFrequency());
+    int64_t due = int64_t(elapsed * SOUND_SAMPLE_RATE) - g_sound.pace_frames;
+    due = std::min<int64_t>(due, SOUND_SAMPLE_RATE); // at most one second's catch-up per call
+    int64_t done = 0;
+    int scratch_frames = int(g_sound.pace_scratch.size() / 2);
+    while (done < due) {
+        int want = int(std::min<int64_t>(due - done, scratch_frames));
+        int got = render_frames(play, g_sound.pace_scratch.data(), want);
+        done += got;
+        if (got < want)
+            break;
+    }
+    g_sound.pace_frames += due > 0 ? due : 0;
+    return 0;
+}
+
 void SDLCALL audio_callback(void*, Uint8* stream, int length)
 {
     int16_t* out = reinterpret_cast<int16_t*>(stream);
     int frames = length / int(2 * sizeof(int16_t));
     int done = 0;
-    if (g_sound.background && g_sound.current)
-        done = render_frames(g_sound.current, out, frames);
+    if (g_sound.background && g_sound.current) {
+        if (g_sound.paced)
+            done = render_paced(g_sound.current);
+        else
+            done = render_frames(g_sound.current, out, frames);
+    }
     if (g_sound.mute.load(std::memory_order_relaxed))
         done = 0;
     std::memset(out + size_t(done) * 2, 0, size_t(frames - done) * 2 * sizeof(int16_t));
@@ -164,6 +205,14 @@ bool is_dummy_driver()
     return driver && std::strcmp(driver, "dummy") == 0;
 }
 
+void start_pacing_if_dummy()
+{
+    g_sound.paced = g_sound.device && is_dummy_driver();
+    g_sound.pace_play = nullptr;
+    if (g_sound.paced)
+        g_sound.pace_scratch.assign(size_t(SOUND_DEVICE_BUFFER_FRAMES) * 2, 0);
+}
+
 // Open the output device; with no usable driver fall back to SDL's dummy driver, which consumes
 // audio in real time so the song (and its syncs) still advance.
 bool open_device()
@@ -181,8 +230,10 @@ bool open_device()
             want.samples = SOUND_DUMMY_BUFFER_FRAMES;
         const char* name = g_sound.device_name.empty() ? nullptr : g_sound.device_name.c_str();
         g_sound.device = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
-        if (g_sound.device)
+        if (g_sound.device) {
+            start_pacing_if_dummy();
             return true;
+        }
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         g_sound.audio_subsystem = false;
     }
@@ -193,6 +244,7 @@ bool open_device()
     g_sound.audio_subsystem = true;
     want.samples = SOUND_DUMMY_BUFFER_FRAMES;
     g_sound.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    start_pacing_if_dummy();
     return g_sound.device != 0;
 }
 
@@ -339,6 +391,7 @@ int sound_start_background_play(int polls_per_second)
     if (g_sound.device) {
         lock_audio();
         g_sound.background = true;
+        anchor_pacing(g_sound.current);
         unlock_audio();
         SDL_PauseAudioDevice(g_sound.device, 0);
     } else {
@@ -366,6 +419,7 @@ SoundPlay* sound_play_module(SoundModule* module, int loop)
     module->played = true;
     openmpt_module_set_repeat_count(module->mod, loop ? -1 : 0);
     g_sound.current = play;
+    anchor_pacing(play);
     unlock_audio();
     return play;
 }
@@ -451,6 +505,8 @@ int sound_close()
     g_sound.initialised = false;
     g_sound.background = false;
     g_sound.current = nullptr;
+    g_sound.paced = false;
+    g_sound.pace_play = nullptr;
     return was_started ? 1 : 0;
 }
 

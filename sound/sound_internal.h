@@ -13,9 +13,9 @@
 constexpr int SOUND_SYNC_SLICE = 64;
 // Device buffer: small, so a sync is reported less than one tick before it is heard.
 constexpr int SOUND_DEVICE_BUFFER_FRAMES = 1024;
-// SDL's dummy driver sleeps a whole number of milliseconds per buffer: 960 frames are exactly
-// 20 ms, so silent playback keeps real time instead of running 1.6 % fast.
-constexpr int SOUND_DUMMY_BUFFER_FRAMES = 960;
+// With SDL's dummy driver the song is paced by the clock at each callback; a 10 ms buffer keeps a
+// sync within about 10 ms of its time.
+constexpr int SOUND_DUMMY_BUFFER_FRAMES = 480;
 constexpr long SOUND_MAX_MODULE_BYTES = 64L * 1024 * 1024;
 
 // Sync values (parameters of effect W) per pattern row, in channel order.
