@@ -7,6 +7,7 @@
 #include "scenes/scene01_rings.h"
 #include "scenes/globe.h"
 #include "scenes/scene10_shells.h"
+#include "scenes/scene11_swarm.h"
 #include "scenes/scene2_field_lines.h"
 
 SceneFunction* scene_table = nullptr;
@@ -37,7 +38,7 @@ void fill_scene_table(SceneFunction* table)
     table[8] = unbuilt_scene; // running animation
     table[9] = globe_scene; // globe among the stars
     table[10] = shells_scene; // shells over a flash
-    table[11] = unbuilt_scene; // particle swarm
+    table[11] = swarm_scene; // particle swarm
     table[12] = wait_scene;
     table[13] = unbuilt_scene; // landscape
     table[14] = unbuilt_scene; // picture zoom
