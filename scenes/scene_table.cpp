@@ -8,7 +8,10 @@
 #include "scenes/globe.h"
 #include "scenes/scene10_shells.h"
 #include "scenes/scene11_swarm.h"
+#include "scenes/scene14_zoom.h"
+#include "scenes/scene16_flames.h"
 #include "scenes/scene2_field_lines.h"
+#include "scenes/scene8_running.h"
 
 SceneFunction* scene_table = nullptr;
 
@@ -35,15 +38,15 @@ void fill_scene_table(SceneFunction* table)
     table[5] = unbuilt_scene; // road drive
     table[6] = unbuilt_scene; // bottle
     table[7] = unbuilt_scene; // twin glows
-    table[8] = unbuilt_scene; // running animation
+    table[8] = running_animation_scene; // running animation
     table[9] = globe_scene; // globe among the stars
     table[10] = shells_scene; // shells over a flash
     table[11] = swarm_scene; // particle swarm
     table[12] = wait_scene;
     table[13] = unbuilt_scene; // landscape
-    table[14] = unbuilt_scene; // picture zoom
+    table[14] = picture_zoom_scene; // picture zoom
     table[15] = wait_scene;
-    table[16] = unbuilt_scene; // closing flames
+    table[16] = closing_flames_scene; // closing flames
 }
 
 int create_scene_table()
