@@ -133,8 +133,10 @@ int create_window()
     // Without a usable display the program still gets its window record; display
     // initialisation then fails with its own message.
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 && display_available()) {
-        app_window = SDL_CreateWindow("morrowick", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 320, 240,
-            SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI);
+        // Made at the size the windowed display will have, so the window manager places it whole.
+        const int scale = display_scale_for_window(320, 240);
+        app_window = SDL_CreateWindow("morrowick", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 320 * scale,
+            240 * scale, SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI);
         if (!app_window)
             return -1;
     }

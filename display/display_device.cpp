@@ -196,6 +196,11 @@ int display_window_scale()
     return device.window_scale;
 }
 
+int display_scale_for_window(int width, int height)
+{
+    return device.window_scale > 0 ? device.window_scale : automatic_window_scale(width, height);
+}
+
 void display_device_lost()
 {
     device.lost = true;
@@ -256,13 +261,17 @@ int display_set_mode(int width, int height, int bits)
         hide_cursor();
     } else {
         SDL_SetWindowFullscreen(app_window, 0);
-        const int scale = device.window_scale > 0 ? device.window_scale : automatic_window_scale(width, height);
+        const int scale = display_scale_for_window(width, height);
         // SDL keeps the desktop size after full screen unless the window is sized again.
         SDL_SetWindowSize(app_window, width * scale, height * scale);
-        const int index = SDL_GetWindowDisplayIndex(app_window);
-        SDL_SetWindowPosition(app_window, SDL_WINDOWPOS_CENTERED_DISPLAY(index < 0 ? 0 : index),
-            SDL_WINDOWPOS_CENTERED_DISPLAY(index < 0 ? 0 : index));
+        // Centred from the size just asked for, once shown: SDL may not pass the position of a
+        // hidden window on to the window manager.
         SDL_ShowWindow(app_window);
+        const int index = SDL_GetWindowDisplayIndex(app_window);
+        SDL_Rect bounds;
+        if (SDL_GetDisplayBounds(index < 0 ? 0 : index, &bounds) == 0)
+            SDL_SetWindowPosition(
+                app_window, bounds.x + (bounds.w - width * scale) / 2, bounds.y + (bounds.h - height * scale) / 2);
     }
 
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0"); // pacing is the tick timer's job

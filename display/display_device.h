@@ -34,6 +34,8 @@ void display_device_lost();
 // Window scale (1-3 by default, the largest that fits the usable desktop); 0 = automatic.
 void display_set_window_scale(int scale);
 int display_window_scale();
+// The scale a window showing a width x height picture gets.
+int display_scale_for_window(int width, int height);
 
 // True when SDL video runs on a real display, or on the dummy/offscreen driver because the user
 // (or a test) asked for it by name.
