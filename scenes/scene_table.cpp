@@ -6,6 +6,7 @@
 #include "app/demo.h"
 #include "scenes/scene01_rings.h"
 #include "scenes/globe.h"
+#include "scenes/landscape.h"
 #include "scenes/scene10_shells.h"
 #include "scenes/scene11_swarm.h"
 #include "scenes/scene14_zoom.h"
@@ -43,7 +44,7 @@ void fill_scene_table(SceneFunction* table)
     table[10] = shells_scene; // shells over a flash
     table[11] = swarm_scene; // particle swarm
     table[12] = wait_scene;
-    table[13] = unbuilt_scene; // landscape
+    table[13] = landscape_scene; // landscape
     table[14] = picture_zoom_scene; // picture zoom
     table[15] = wait_scene;
     table[16] = closing_flames_scene; // closing flames
