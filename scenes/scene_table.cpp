@@ -12,6 +12,9 @@
 #include "scenes/scene14_zoom.h"
 #include "scenes/scene16_flames.h"
 #include "scenes/scene2_field_lines.h"
+#include "scenes/scene5_road.h"
+#include "scenes/scene6_bottle.h"
+#include "scenes/scene7_glows.h"
 #include "scenes/scene8_running.h"
 
 SceneFunction* scene_table = nullptr;
@@ -36,9 +39,9 @@ void fill_scene_table(SceneFunction* table)
     table[2] = field_lines_scene; // field lines
     table[3] = unbuilt_scene; // warped wall, ribbons, credits (shared with 4)
     table[4] = unbuilt_scene; // warped wall, ribbons, credits (shared with 3)
-    table[5] = unbuilt_scene; // road drive
-    table[6] = unbuilt_scene; // bottle
-    table[7] = unbuilt_scene; // twin glows
+    table[5] = road_scene; // road drive
+    table[6] = bottle_scene; // bottle
+    table[7] = glows_scene; // twin glows
     table[8] = running_animation_scene; // running animation
     table[9] = globe_scene; // globe among the stars
     table[10] = shells_scene; // shells over a flash
