@@ -170,6 +170,8 @@ int load_landscape()
 
 void render_landscape(Surface* target, const HeightField* field)
 {
+    if (!field)
+        return;
     const LandscapeCamera& cam = landscape_camera;
     int a = cam.heading - 160;
     if (a < 0)
@@ -223,7 +225,7 @@ void draw_landscape_frame(const LandscapeState* state, uint32_t n)
     turn_landscape_camera(&landscape_camera, n);
     render_landscape(frame_surface, landscape_field);
 
-    if (greets_on)
+    if (greets_on && greets_picture)
         draw_image(frame_surface, greets_picture, trunc_i32(state->greets_x), GREETS_ROW);
     if (state->fading)
         cross_fade(pixels_of(work_surface_1), pixels_of(frame_surface), state->fade);

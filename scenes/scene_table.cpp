@@ -12,6 +12,7 @@
 #include "scenes/scene14_zoom.h"
 #include "scenes/scene16_flames.h"
 #include "scenes/scene2_field_lines.h"
+#include "scenes/scene34_wall.h"
 #include "scenes/scene5_road.h"
 #include "scenes/scene6_bottle.h"
 #include "scenes/scene7_glows.h"
@@ -22,7 +23,7 @@ SceneFunction* scene_table = nullptr;
 namespace {
 // Stands in for a scene that is not built yet: keeps the slot's number running like a scene
 // that draws nothing (the last frame stays up), and returns when the number moves on.
-void unbuilt_scene()
+[[maybe_unused]] void unbuilt_scene()
 {
     const uint32_t own = current_scene_number();
     while (scene_keeps_running(own, own)) {
@@ -37,8 +38,8 @@ void fill_scene_table(SceneFunction* table)
     table[0] = rings_scene; // rings through the bump map (shared with 1)
     table[1] = rings_scene; // rings through the bump map (shared with 0)
     table[2] = field_lines_scene; // field lines
-    table[3] = unbuilt_scene; // warped wall, ribbons, credits (shared with 4)
-    table[4] = unbuilt_scene; // warped wall, ribbons, credits (shared with 3)
+    table[3] = wall_scene; // warped wall, ribbons, credits (shared with 4)
+    table[4] = wall_scene; // warped wall, ribbons, credits (shared with 3)
     table[5] = road_scene; // road drive
     table[6] = bottle_scene; // bottle
     table[7] = glows_scene; // twin glows
