@@ -2,6 +2,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include "app/startup.h"
 #include "app/window.h"
 #include "scenes/scene_table.h"
+#include "sound/sound.h"
 
 namespace {
 
@@ -288,16 +290,15 @@ TEST_F(Sequencing, MainLoopFollowsTheNumberAndEndsOnQuit)
     EXPECT_EQ(scene_function_for(0xFFFFFFFFu), wait_scene);
 }
 
-TEST_F(Sequencing, UnbuiltScenesHoldTheirNumberAndCues)
+TEST_F(Sequencing, SceneTableFillsEverySlot)
 {
     ASSERT_EQ(create_scene_table(), 0);
-    scene_number = 5;
-    scripted.script = { { 2, 245 }, { 4, 5 }, { 6, 6 } };
-    scene_function_for(5)();
-    EXPECT_EQ(current_scene_number(), 6u);
-    EXPECT_EQ(scripted.fake.now >> 5, 6u);
+    for (uint32_t n = 0; n < SCENE_COUNT; ++n)
+        EXPECT_NE(scene_table[n], nullptr) << n;
     EXPECT_EQ(scene_table[12], wait_scene);
     EXPECT_EQ(scene_table[15], wait_scene);
+    EXPECT_EQ(scene_table[0], scene_table[1]); // shared functions
+    EXPECT_EQ(scene_table[3], scene_table[4]);
     std::free(scene_table);
 }
 
@@ -477,6 +478,76 @@ TEST(DataFolder, WorkingDirectoryThenExecutableThenShare)
     ASSERT_EQ(chdir(share.c_str()), 0); // the working directory holds data/: it wins
     EXPECT_EQ(find_data_folder(exe, share), "");
     ASSERT_EQ(chdir(saved), 0);
+}
+
+} // namespace
+
+namespace {
+
+// The sync callback driven by the test song rendered offline, one 32 ms tick (1536 frames) at a
+// time: after each tick the scene number, position and row hold the latest sync command.
+TEST(MusicSync, TestSongDrivesTheSequencingValues)
+{
+    const std::string song = std::string(MW_BINARY_DIR) + "/testdata/xm/morrowick.xm";
+    ASSERT_TRUE(sound_startup());
+    ASSERT_TRUE(sound_set_option(SOUND_OPTION_OFFLINE, 1));
+    ASSERT_TRUE(sound_init());
+    SoundModule* module = sound_load_module(song.c_str());
+    ASSERT_NE(module, nullptr) << song;
+    ASSERT_TRUE(sound_start_background_play(40));
+    SoundPlay* play = sound_play_module(module, 0);
+    ASSERT_NE(play, nullptr);
+    scene_number = 99;
+    ASSERT_TRUE(sound_set_sync_callback(play, sync_callback));
+
+    struct Seen {
+        uint32_t value, position, row;
+        int tick;
+    };
+    std::vector<Seen> seen;
+    std::vector<int16_t> chunk(1536 * 2);
+    uint32_t last[3] = { 99, 99, 99 };
+    for (int tick = 0; tick < 2000; ++tick) {
+        const int got = sound_render_offline(play, chunk.data(), 1536);
+        const uint32_t now[3] = { current_scene_number(), song_position.load(), song_row.load() };
+        if (now[0] != last[0] || now[1] != last[1] || now[2] != last[2])
+            seen.push_back({ now[0], now[1], now[2], tick });
+        std::copy(now, now + 3, last);
+        if (got < 1536)
+            break;
+    }
+    sound_stop_module(play);
+    sound_free_module(module);
+    sound_stop_background_play();
+    sound_close();
+    sound_set_option(SOUND_OPTION_OFFLINE, 0);
+
+    // Rows start every 5760 frames at speed 6 / 125 BPM, every 2400 from order 2 (speed 3 / 150).
+    const struct {
+        uint32_t value, position, row;
+        uint64_t frame;
+    } expected[] = {
+        { 0, 0, 0, 0 },
+        { 240, 0, 8, 8 * 5760 },
+        { 1, 1, 0, 16 * 5760 },
+        { 2, 1, 4, 20 * 5760 },
+        { 5, 2, 0, 32 * 5760 },
+        { 255, 2, 16, 32 * 5760 + 16 * 2400 },
+        { 1, 3, 0, 32 * 5760 + 32 * 2400 },
+        { 2, 3, 4, 32 * 5760 + 36 * 2400 },
+        { 16, 4, 0, 32 * 5760 + 48 * 2400 },
+        { 12, 4, 7, 32 * 5760 + 55 * 2400 },
+    };
+    ASSERT_EQ(seen.size(), std::size(expected));
+    for (size_t i = 0; i < seen.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(seen[i].value, expected[i].value);
+        EXPECT_EQ(seen[i].position, expected[i].position);
+        EXPECT_EQ(seen[i].row, expected[i].row);
+        // Seen at the end of the tick holding the row's start (or the next, within a few frames).
+        EXPECT_GE(seen[i].tick, int(expected[i].frame / 1536));
+        EXPECT_LE(seen[i].tick, int((expected[i].frame + 64) / 1536));
+    }
 }
 
 } // namespace
