@@ -19,9 +19,10 @@ Mesh* roadline_mesh = nullptr;
 
 namespace {
 
-constexpr uint64_t MA_HEADER_BYTES = 16;
 constexpr uint64_t MA_VERTEX_BYTES = 32;
-constexpr uint64_t MA_FACE_BYTES = 16;
+constexpr uint64_t ALLOCATION_OVERHEAD = 64;
+// A keyframe's arrays follow its record in the same block.
+static_assert(sizeof(MeshFrame) % alignof(Vec4) == 0);
 
 // Reads front to back; bytes past the end of the buffer read as zero, as a short file
 // leaves the rest of a fresh zero-filled allocation untouched.
@@ -61,12 +62,14 @@ bool mesh_bytes_ok(uint32_t frames, uint32_t vertices, uint32_t faces)
     uint64_t per_frame, frame_total, shape, face_total;
     if (!checked_size(vertices, 2 * sizeof(Vec4), &per_frame))
         return false;
-    if (!checked_size(frames, int64_t(per_frame + sizeof(MeshFrame) + sizeof(MeshFrame*)), &frame_total))
+    // Each keyframe is one allocation; count the allocator's own cost too.
+    if (!checked_size(
+            frames, int64_t(per_frame + sizeof(MeshFrame) + sizeof(MeshFrame*) + ALLOCATION_OVERHEAD), &frame_total))
         return false;
     if (!checked_size(faces, sizeof(Face), &face_total))
         return false;
     shape = per_frame; // render and work vertices
-    return frame_total + shape + face_total <= MAX_ALLOCATION;
+    return frame_total <= MAX_ALLOCATION && frame_total + shape + face_total <= MAX_ALLOCATION;
 }
 
 } // namespace
@@ -78,10 +81,6 @@ void free_mesh(Mesh* mesh)
     if (mesh->frames) {
         for (uint32_t i = 0; i < mesh->frame_count; ++i) {
             MeshFrame* f = mesh->frames[i];
-            if (!f)
-                continue;
-            std::free(f->positions);
-            std::free(f->deltas);
             std::free(f);
         }
     }
@@ -106,8 +105,9 @@ Mesh* load_ma_bytes(const uint8_t* data, uint64_t size)
     mesh->current_frame = 0;
     const uint32_t frames = mesh->frame_count, vertices = mesh->vertex_count, faces = mesh->face_count;
 
-    // A mesh without keyframes can't be shown; huge counts are refused before allocating.
-    if (frames == 0 || !mesh_bytes_ok(frames, vertices, faces)) {
+    // A mesh without keyframes can't be shown, a face always names a vertex, and huge counts
+    // are refused before allocating.
+    if (frames == 0 || (faces > 0 && vertices == 0) || !mesh_bytes_ok(frames, vertices, faces)) {
         free_mesh(mesh);
         return nullptr;
     }
@@ -123,18 +123,15 @@ Mesh* load_ma_bytes(const uint8_t* data, uint64_t size)
 
     std::vector<uint8_t> record(MA_VERTEX_BYTES);
     for (uint32_t i = 0; i < frames; ++i) {
-        MeshFrame* f = static_cast<MeshFrame*>(std::calloc(1, sizeof(MeshFrame)));
+        // The record and its two arrays in one block.
+        MeshFrame* f = static_cast<MeshFrame*>(std::calloc(1, sizeof(MeshFrame) + 2 * sizeof(Vec4) * vertices));
         mesh->frames[i] = f;
         if (!f) {
             free_mesh(mesh);
             return nullptr;
         }
-        f->positions = alloc_vertices(vertices);
-        f->deltas = alloc_vertices(vertices);
-        if (!f->positions || !f->deltas) {
-            free_mesh(mesh);
-            return nullptr;
-        }
+        f->positions = reinterpret_cast<Vec4*>(f + 1);
+        f->deltas = f->positions + vertices;
         for (uint32_t j = 0; j < vertices; ++j) {
             read_bytes(&r, record.data(), MA_VERTEX_BYTES);
             Vec4* p = &f->positions[j];

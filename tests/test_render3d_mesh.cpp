@@ -191,6 +191,8 @@ TEST(MaFormat, BadFilesAreRefused)
     EXPECT_EQ(load_ma_bytes(huge.data(), huge.size()), nullptr);
     huge = header(1, 1, 0xF0000000u);
     EXPECT_EQ(load_ma_bytes(huge.data(), huge.size()), nullptr);
+    huge = header(0x10000000u, 0, 0); // empty keyframes still cost a record each
+    EXPECT_EQ(load_ma_bytes(huge.data(), huge.size()), nullptr);
 
     // Faces without vertices: the index 0 of a missing face record names no vertex.
     std::vector<uint8_t> no_vertices = header(1, 0, 1);

@@ -15,11 +15,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!surface || !allocate_depth_buffer())
         return 0;
     // Counts that ask for millions of vertices or faces are legal but only slow the search.
-    if (size >= 16) {
-        const uint64_t frames = load_u32(data), vertices = load_u32(data + 8), faces = load_u32(data + 12);
-        if (frames * vertices > (1u << 16) || faces > (1u << 16))
-            return 0;
-    }
+    uint8_t header[16] = {};
+    if (size > 0)
+        std::memcpy(header, data, size < 16 ? size : 16);
+    const uint64_t frames = load_u32(header), vertices = load_u32(header + 8), faces = load_u32(header + 12);
+    if (frames > (1u << 12) || frames * vertices > (1u << 16) || faces > (1u << 16))
+        return 0;
     Mesh* mesh = load_ma_bytes(data, size);
     if (!mesh)
         return 0;
