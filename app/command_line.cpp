@@ -16,6 +16,12 @@ const char* const USAGE_TEXT = "usage: morrowick [32|24|16|8] [window] [sound] [
                                "  --seconds=N     quit after N seconds\n"
                                "  --mute          play silently (the music still drives the scenes)\n"
                                "  --verbose       print a line at each scene change\n"
+                               "  --capture=PATH  render offline: PATH.mp4/.mkv/.webm (needs ffmpeg), a folder of\n"
+                               "                  PNG frames + audio.wav, sheet.png with --sheet, or null (no output)\n"
+                               "  --seed=N        capture: random seed (default 1)\n"
+                               "  --fps=30|60     capture: standard video frame rate (default 125/4)\n"
+                               "  --sheet         capture: one PNG with a grid of frames over the whole demo\n"
+                               "                  (--scale: video 4, PNG frames 1; --seconds: capture length)\n"
                                "  --help, --version\n"
                                "\n"
                                "keys: Alt+Enter full screen on/off; Esc, Alt+F4 or closing the window quit\n";
@@ -118,10 +124,36 @@ bool split_arguments(int argc, const char* const* argv, ExtraOptions* extra, std
                 return false;
             }
             extra->scale = int(scale);
+        } else if (value_of(arg, "--capture", &value)) {
+            if (!*value) {
+                extra->error = "--capture needs a path";
+                return false;
+            }
+            extra->capture_path = value;
+        } else if (value_of(arg, "--fps", &value)) {
+            const long fps = std::strtol(value, &end, 10);
+            if (!*value || *end || (fps != 30 && fps != 60)) {
+                extra->error = std::string("bad value in ") + arg + " (30 or 60)";
+                return false;
+            }
+            extra->fps = int(fps);
+        } else if (value_of(arg, "--seed", &value)) {
+            const unsigned long long seed = std::strtoull(value, &end, 10);
+            if (!*value || *end || *value == '-' || seed > 0xFFFFFFFFull) {
+                extra->error = std::string("bad value in ") + arg + " (0 to 4294967295)";
+                return false;
+            }
+            extra->seed = uint32_t(seed);
+        } else if (std::strcmp(arg, "--sheet") == 0) {
+            extra->sheet = true;
         } else {
             extra->error = std::string("unknown option ") + arg;
             return false;
         }
+    }
+    if ((extra->sheet || extra->fps) && extra->capture_path.empty()) {
+        extra->error = extra->sheet ? "--sheet needs --capture=FILE.png" : "--fps needs --capture";
+        return false;
     }
     return true;
 }

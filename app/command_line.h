@@ -1,6 +1,7 @@
 // command_line.h -- the start-up options: the demo's words (substring search) and our --options.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 struct StartOptions {
@@ -22,7 +23,11 @@ struct ExtraOptions {
     bool verbose = false;
     std::string data_dir; // empty: look for the data (working directory, executable, share folder)
     double seconds = 0; // > 0: quit after this long
-    int scale = 0; // window scale, 0: automatic
+    int scale = 0; // window scale (capture: picture scale), 0: automatic
+    std::string capture_path; // non-empty: capture mode (video file, PNG folder, sheet, "null")
+    int fps = 0; // capture frame rate asked of ffmpeg: 30 or 60; 0: the native 125/4
+    uint32_t seed = 1; // capture: the fixed seed of the random generator
+    bool sheet = false; // capture: write a contact sheet PNG
     std::string error; // set when an option is unknown or malformed
 };
 

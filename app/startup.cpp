@@ -4,9 +4,11 @@
 #include <SDL.h>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/capture.h"
 #include "app/clock.h"
 #include "app/command_line.h"
 #include "app/demo.h"
@@ -104,17 +106,35 @@ int demo_main(int argc, const char* const* argv)
         std::printf("morrowick %s\n", MW_VERSION);
         return 0;
     }
+    // Capture: the virtual clock, display and sound go in before anything starts. Its path is
+    // made absolute first, as the data folder may become the working directory.
+    const bool capturing = !extra.capture_path.empty();
+    if (capturing) {
+        CaptureOptions capture;
+        capture.path = extra.capture_path;
+        std::error_code error;
+        if (capture.path != "null")
+            capture.path = std::filesystem::absolute(capture.path, error).lexically_normal().string();
+        capture.scale = extra.scale;
+        capture.fps = extra.fps;
+        capture.seed = extra.seed;
+        capture.seconds = extra.seconds;
+        capture.sheet = extra.sheet;
+        if (capture_begin(&capture) != 0)
+            return FAILED;
+    }
     if (choose_data_folder(extra) != 0)
         return FAILED;
 
     // 1. Screen size, random seed, options.
     screen_width = 320;
     screen_height = 240;
-    demo_srand(uint32_t(std::time(nullptr)));
+    demo_srand(capturing ? extra.seed : uint32_t(std::time(nullptr)));
     StartOptions options;
     parse_command_line(command_line.c_str(), &options);
     sequencer_verbose = extra.verbose;
-    display_set_window_scale(extra.scale);
+    if (!capturing)
+        display_set_window_scale(extra.scale);
 
     // 2-4. Window and input.
     if (register_app_class() != 0)
@@ -192,8 +212,10 @@ int demo_main(int argc, const char* const* argv)
         sound_set_position(play, options.start_position);
         scene_number.store(uint32_t(options.start_scene), std::memory_order_relaxed);
     }
+    if (capturing)
+        capture_song_started(play, module);
     reset_tick_timer();
-    if (extra.seconds > 0)
+    if (extra.seconds > 0 && !capturing)
         set_run_time_limit(uint32_t(extra.seconds * 1000.0 + 0.5));
 
     run_main_loop();
@@ -211,5 +233,7 @@ int demo_main(int argc, const char* const* argv)
     destroy_window();
     unregister_app_class();
     SDL_Quit();
+    if (capturing)
+        return capture_end();
     return 0;
 }

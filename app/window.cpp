@@ -132,7 +132,8 @@ int create_window()
 {
     // Without a usable display the program still gets its window record; display
     // initialisation then fails with its own message.
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 && display_available()) {
+    // A virtual display (capture) needs no SDL video at all.
+    if (!display_is_virtual() && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 && display_available()) {
         // Made at the size the windowed display will have, so the window manager places it whole.
         const int scale = display_scale_for_window(320, 240);
         app_window = SDL_CreateWindow("morrowick", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 320 * scale,

@@ -30,6 +30,9 @@ struct DisplayDevice {
     bool lost; // textures lost by a render reset
     bool has_palette;
     int window_scale; // 0: automatic
+    DisplayFrameSink virtual_sink; // non-null: a virtual display (no SDL video)
+    void* virtual_context;
+    uint32_t* virtual_picture; // show_frame's expanded picture, width x height
 };
 DisplayDevice device = {};
 
@@ -86,7 +89,7 @@ int restore_hook()
 
 uint8_t* lock_back_hook(int width, int height, int* pitch)
 {
-    if (!device.texture || device.texture_locked)
+    if ((!device.texture && !device.virtual_sink) || device.texture_locked)
         return nullptr;
     width = width < device.width ? width : device.width;
     height = height < device.height ? height : device.height;
@@ -116,6 +119,8 @@ void unlock_back_hook()
         SDL_UnlockTexture(device.texture);
         return;
     }
+    if (device.virtual_sink)
+        return; // expanded when shown
     // The converted rows are in the display's format; widen them into the texture.
     const SDL_Rect rect = { 0, 0, device.locked_width, device.locked_height };
     void* pixels = nullptr;
@@ -219,6 +224,8 @@ void display_release_surfaces()
     device.renderer = nullptr;
     std::free(device.staging);
     device.staging = nullptr;
+    std::free(device.virtual_picture);
+    device.virtual_picture = nullptr;
     display_flip_counter = 0;
     display_record_count = 1;
     current_display_record = &display_records[0];
@@ -228,7 +235,7 @@ int display_init()
 {
     display_release_surfaces();
     if (!device.opened) {
-        if (!app_window || !display_available())
+        if (!device.virtual_sink && (!app_window || !display_available()))
             return -1;
         device.opened = true;
     }
@@ -237,10 +244,21 @@ int display_init()
     return 0;
 }
 
+void display_set_virtual(DisplayFrameSink sink, void* context)
+{
+    device.virtual_sink = sink;
+    device.virtual_context = context;
+}
+
+bool display_is_virtual()
+{
+    return device.virtual_sink != nullptr;
+}
+
 int display_set_mode(int width, int height, int bits)
 {
     display_release_surfaces();
-    if (!window_record || !app_window || !device.opened || width <= 0 || height <= 0)
+    if (!window_record || (!app_window && !device.virtual_sink) || !device.opened || width <= 0 || height <= 0)
         return -1;
     window_record->requested_width = width;
     window_record->requested_height = height;
@@ -251,7 +269,18 @@ int display_set_mode(int width, int height, int bits)
     if (!full || (bits != 8 && bits != 15 && bits != 16 && bits != 24 && bits != 32))
         use_bits = desktop_bits();
 
-    if (full) {
+    if (device.virtual_sink) {
+        // Nothing to open: the back buffer below is staged for every depth, 32 bits included.
+        display_record_count = full ? 2 : 1;
+        display_flip_counter = 0;
+        current_display_record = &display_records[0];
+        device.width = width;
+        device.height = height;
+        device.bits = use_bits;
+        device.virtual_picture = static_cast<uint32_t*>(std::calloc(size_t(width) * size_t(height), 4));
+        if (!device.virtual_picture)
+            return -1;
+    } else if (full) {
         if (SDL_SetWindowFullscreen(app_window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
             // No full screen here: the switch falls back to a window, which sets the mode itself.
             display_set_fullscreen(false);
@@ -274,27 +303,29 @@ int display_set_mode(int width, int height, int bits)
                 app_window, bounds.x + (bounds.w - width * scale) / 2, bounds.y + (bounds.h - height * scale) / 2);
     }
 
-    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0"); // pacing is the tick timer's job
-    device.renderer = SDL_CreateRenderer(app_window, -1, 0);
-    if (!device.renderer)
-        return -1;
-    // The picture keeps its size and is integer-scaled and centred on black in any window size.
-    SDL_RenderSetLogicalSize(device.renderer, width, height);
-    SDL_RenderSetIntegerScale(device.renderer, SDL_TRUE);
-    display_record_count = full ? 2 : 1;
-    display_flip_counter = 0;
-    current_display_record = &display_records[0];
+    if (!device.virtual_sink) {
+        SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0"); // pacing is the tick timer's job
+        device.renderer = SDL_CreateRenderer(app_window, -1, 0);
+        if (!device.renderer)
+            return -1;
+        // The picture keeps its size and is integer-scaled and centred on black in any window size.
+        SDL_RenderSetLogicalSize(device.renderer, width, height);
+        SDL_RenderSetIntegerScale(device.renderer, SDL_TRUE);
+        display_record_count = full ? 2 : 1;
+        display_flip_counter = 0;
+        current_display_record = &display_records[0];
 
-    device.width = width;
-    device.height = height;
-    device.bits = use_bits;
-    if (create_texture() != 0)
-        return -1;
+        device.width = width;
+        device.height = height;
+        device.bits = use_bits;
+        if (create_texture() != 0)
+            return -1;
+    }
 
     Surface* record = &display_records[0];
     const int bytes = (use_bits + 7) / 8;
     int pitch = 0;
-    if (use_bits == 32) {
+    if (use_bits == 32 && !device.virtual_sink) {
         void* pixels = nullptr;
         if (SDL_LockTexture(device.texture, nullptr, &pixels, &pitch) != 0)
             return -1;
@@ -389,6 +420,8 @@ void display_shutdown()
 
 int display_restore()
 {
+    if (device.virtual_sink)
+        return device.staging ? 0 : -1;
     if (!device.renderer)
         return -1;
     if (device.lost || !device.texture) {
@@ -412,7 +445,7 @@ int display_restore()
 
 int build_palette()
 {
-    if (!device.renderer)
+    if (!device.renderer && !device.virtual_sink)
         return -1;
     for (int i = 0; i < 256; ++i) {
         const uint32_t r = uint32_t(i) & 0xE0;
@@ -455,10 +488,17 @@ void show_frame()
 {
     if (display_restore() != 0)
         return;
-    SDL_SetRenderDrawColor(device.renderer, 0, 0, 0, 255);
-    SDL_RenderClear(device.renderer);
-    SDL_RenderCopy(device.renderer, device.texture, nullptr, nullptr);
-    SDL_RenderPresent(device.renderer);
+    if (device.virtual_sink) {
+        for (int y = 0; y < device.height; ++y)
+            display_expand_row(device.bits, device.staging + size_t(y) * size_t(device.staging_pitch),
+                device.virtual_picture + size_t(y) * size_t(device.width), device.width);
+        device.virtual_sink(device.virtual_context, device.virtual_picture, device.width, device.height);
+    } else {
+        SDL_SetRenderDrawColor(device.renderer, 0, 0, 0, 255);
+        SDL_RenderClear(device.renderer);
+        SDL_RenderCopy(device.renderer, device.texture, nullptr, nullptr);
+        SDL_RenderPresent(device.renderer);
+    }
     if (window_record && window_record->full_screen) {
         display_flip_counter++;
         current_display_record = &display_records[display_flip_counter % uint32_t(display_record_count)];

@@ -44,6 +44,14 @@ bool display_available();
 // The 8-bit display's palette: entry i as 0x00RRGGBB.
 extern uint32_t display_palette[256];
 
+// A virtual display (capture): no window and no SDL video; the back buffer lives in memory at the
+// requested depth, converted into exactly as a locked SDL back buffer would be, and show_frame
+// hands the picture that would reach the screen (XRGB8888 rows, packed) to the sink. Install
+// before display_init; a null sink selects the SDL display again.
+using DisplayFrameSink = void (*)(void* context, const uint32_t* xrgb, int width, int height);
+void display_set_virtual(DisplayFrameSink sink, void* context);
+bool display_is_virtual();
+
 // Expands one row of display-format pixels (bits 8, 15, 16, 24 or 32) to XRGB8888: what reaches
 // the screen for that row.
 void display_expand_row(int bits, const uint8_t* src, uint32_t* dst, int count);

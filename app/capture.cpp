@@ -1,0 +1,247 @@
+// capture.cpp -- capture mode: virtual clock, virtual display sink, song rendered in lockstep, progress.
+#include "app/capture.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "app/clock.h"
+#include "app/demo.h"
+#include "display/display_device.h"
+#include "sound/sound.h"
+
+namespace {
+
+constexpr int PICTURE_WIDTH = 320;
+constexpr int PICTURE_HEIGHT = 240;
+
+struct CaptureState {
+    bool active = false;
+    CaptureOptions options;
+    CaptureOutput* output = nullptr;
+    bool output_failed = false;
+    bool finished = false; // the limit was reached: nothing more is output
+    uint32_t now_ms = 0; // the virtual clock
+    uint64_t tick = 0; // the tick in progress = the next output frame
+    uint64_t max_frames = 0; // 0: no limit
+    SoundPlay* play = nullptr;
+    uint64_t song_frames_total = 0; // the song's length in frames (for the percentage)
+    uint64_t song_frames_done = 0;
+    int64_t song_start_tick = -1; // the tick in which the song's first frame plays
+    uint64_t song_end_frame = 0; // output frame in which the song ended (0: not yet)
+    uint32_t scene = 0;
+    int picture_width = PICTURE_WIDTH;
+    int picture_height = PICTURE_HEIGHT;
+    std::vector<uint32_t> picture; // the picture on the screen
+    std::vector<int16_t> audio; // the audio of the tick in progress
+    std::chrono::steady_clock::time_point started;
+    std::chrono::steady_clock::time_point last_progress;
+    double seconds = 0;
+    DemoClock saved_clock {};
+};
+
+CaptureState state;
+CaptureFrameHook frame_hook = nullptr; // kept across captures
+void* frame_hook_context = nullptr;
+
+void print_progress(bool final_line)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (!final_line && now - state.last_progress < std::chrono::milliseconds(500))
+        return;
+    state.last_progress = now;
+    const double elapsed = std::chrono::duration<double>(now - state.started).count();
+    const double percent
+        = state.song_frames_total ? 100.0 * double(state.song_frames_done) / double(state.song_frames_total) : 0.0;
+    std::fprintf(stderr, "\rcapture: frame %llu  position %u row %u  song %5.1f %%  %.0f frames/s   ",
+        static_cast<unsigned long long>(state.tick), song_position.load(std::memory_order_relaxed),
+        song_row.load(std::memory_order_relaxed), percent > 100.0 ? 100.0 : percent,
+        elapsed > 0 ? double(state.tick) / elapsed : 0.0);
+    if (final_line)
+        std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+// Outputs the tick in progress as one frame.
+void output_tick()
+{
+    const uint32_t n = current_scene_number();
+    if (n < SCENE_COUNT)
+        state.scene = n;
+    CaptureFrame frame {};
+    frame.index = state.tick;
+    frame.song_tick = state.song_start_tick < 0 ? int64_t(state.tick) - CAPTURE_PAUSE_TICKS
+                                                : int64_t(state.tick) - state.song_start_tick;
+    frame.xrgb = state.picture.data();
+    frame.width = state.picture_width;
+    frame.height = state.picture_height;
+    frame.audio = state.audio.data();
+    frame.scene = state.scene;
+    frame.position = song_position.load(std::memory_order_relaxed);
+    frame.row = song_row.load(std::memory_order_relaxed);
+    if (frame_hook)
+        frame_hook(frame_hook_context, &frame);
+    if (state.output && !state.output_failed && !write_capture_frame(state.output, &frame)) {
+        state.output_failed = true;
+        state.finished = true;
+        set_quit_flag();
+    }
+}
+
+// Starts the next tick: renders its audio, which fires the syncs of rows starting in it.
+void enter_tick()
+{
+    std::memset(state.audio.data(), 0, state.audio.size() * sizeof(int16_t));
+    if (!state.play || state.song_end_frame)
+        return;
+    if (state.song_start_tick < 0)
+        state.song_start_tick = int64_t(state.tick);
+    const int got = sound_render_offline(state.play, state.audio.data(), CAPTURE_AUDIO_FRAMES_PER_TICK);
+    state.song_frames_done += uint64_t(got);
+    if (got < CAPTURE_AUDIO_FRAMES_PER_TICK)
+        state.song_end_frame = state.tick; // the rest of this tick stays silent
+}
+
+// One tick boundary passes: the tick in progress is output, the next one begins.
+void cross_tick_boundary()
+{
+    if (state.finished)
+        return;
+    output_tick();
+    state.tick++;
+    const bool at_limit = state.max_frames && state.tick >= state.max_frames;
+    const bool ending_over = state.song_end_frame && state.tick >= state.song_end_frame + CAPTURE_ENDING_TICKS;
+    if (at_limit || ending_over) {
+        state.finished = true;
+        set_quit_flag();
+        return;
+    }
+    enter_tick();
+    print_progress(false);
+}
+
+void advance_to(uint32_t target_ms)
+{
+    // Unsigned differences: the clock may wrap like the tick count it stands for.
+    while (!state.finished) {
+        const uint32_t boundary = (state.now_ms | (CAPTURE_TICK_MS - 1)) + 1;
+        if (uint32_t(target_ms - state.now_ms) < uint32_t(boundary - state.now_ms))
+            break;
+        state.now_ms = boundary;
+        cross_tick_boundary();
+    }
+    state.now_ms = target_ms;
+}
+
+uint32_t virtual_now(void*)
+{
+    return state.now_ms;
+}
+
+void virtual_sleep(void*, uint32_t ms)
+{
+    advance_to(state.now_ms + ms);
+}
+
+// The last stretch of a wait: straight to the next boundary.
+void virtual_spin(void*)
+{
+    advance_to((state.now_ms | (CAPTURE_TICK_MS - 1)) + 1);
+}
+
+void display_sink(void*, const uint32_t* xrgb, int width, int height)
+{
+    if (width != state.picture_width || height != state.picture_height) {
+        state.picture_width = width;
+        state.picture_height = height;
+        state.picture.assign(size_t(width) * size_t(height), 0);
+    }
+    std::memcpy(state.picture.data(), xrgb, state.picture.size() * sizeof(uint32_t));
+}
+
+} // namespace
+
+int capture_begin(const CaptureOptions* options)
+{
+    const CaptureKind kind = capture_kind(options->path, options->sheet);
+    if (options->sheet && kind != CaptureKind::sheet) {
+        std::fprintf(stderr, "morrowick: --sheet writes one PNG: give --capture=FILE.png\n");
+        return -1;
+    }
+    if (options->fps && kind != CaptureKind::video) {
+        std::fprintf(stderr, "morrowick: --fps applies to video files (.mp4, .mkv, .webm)\n");
+        return -1;
+    }
+    state = CaptureState {};
+    state.options = *options;
+    state.picture.assign(size_t(PICTURE_WIDTH) * PICTURE_HEIGHT, 0);
+    state.audio.assign(size_t(CAPTURE_AUDIO_FRAMES_PER_TICK) * 2, 0);
+    if (kind != CaptureKind::none) {
+        state.output = open_capture_output(options, PICTURE_WIDTH, PICTURE_HEIGHT);
+        if (!state.output)
+            return -1;
+    }
+    if (options->seconds > 0) {
+        const double ticks = options->seconds * 1000.0 / CAPTURE_TICK_MS;
+        state.max_frames = ticks < 1 ? 1 : uint64_t(ticks + 0.5);
+    }
+    // A video writer that dies must not kill the program with SIGPIPE: the write fails instead.
+    std::signal(SIGPIPE, SIG_IGN);
+    state.saved_clock = demo_clock;
+    set_demo_clock(DemoClock { virtual_now, virtual_sleep, virtual_spin, nullptr });
+    display_set_virtual(display_sink, nullptr);
+    sound_set_option(SOUND_OPTION_OFFLINE, 1);
+    state.started = std::chrono::steady_clock::now();
+    state.last_progress = state.started;
+    state.active = true;
+    enter_tick();
+    return 0;
+}
+
+void capture_song_started(SoundPlay* play, SoundModule* module)
+{
+    state.play = play;
+    state.song_frames_total = uint64_t(sound_module_duration(module) * SOUND_SAMPLE_RATE);
+}
+
+int capture_end()
+{
+    if (!state.active)
+        return 0;
+    if (!state.finished)
+        output_tick(); // the tick in which the demo ended
+    const uint64_t frames = state.finished ? state.tick : state.tick + 1;
+    state.tick = frames;
+    state.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - state.started).count();
+    print_progress(true);
+    bool ok = !state.output_failed;
+    if (state.output)
+        ok = close_capture_output(state.output) && ok;
+    state.output = nullptr;
+    state.play = nullptr;
+    state.active = false;
+    set_demo_clock(state.saved_clock);
+    display_set_virtual(nullptr, nullptr);
+    sound_set_option(SOUND_OPTION_OFFLINE, 0);
+    if (!ok)
+        std::fprintf(stderr, "morrowick: the capture could not be written to %s\n", state.options.path.c_str());
+    return ok ? 0 : -1;
+}
+
+bool capture_active()
+{
+    return state.active;
+}
+
+void capture_set_frame_hook(CaptureFrameHook hook, void* context)
+{
+    frame_hook = hook;
+    frame_hook_context = context;
+}
+
+CaptureStats capture_stats()
+{
+    return CaptureStats { state.tick, state.song_end_frame, state.seconds };
+}
