@@ -137,8 +137,9 @@ void sheet_take(Sheet* sheet, const CaptureFrame* frame)
     sheet->thumbs.push_back(std::move(thumb));
     if (sheet->thumbs.size() >= SHEET_KEEP_MAX) {
         size_t kept = 0;
-        for (size_t i = 0; i < sheet->thumbs.size(); i += 2)
-            sheet->thumbs[kept++] = std::move(sheet->thumbs[i]);
+        for (size_t i = 0; i < sheet->thumbs.size(); i += 2, ++kept)
+            if (kept != i) // a vector moved onto itself comes out empty
+                sheet->thumbs[kept] = std::move(sheet->thumbs[i]);
         sheet->thumbs.resize(kept);
         sheet->stride *= 2;
     }
