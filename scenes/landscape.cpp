@@ -50,6 +50,44 @@ uint32_t average_pixels(uint32_t left, uint32_t right)
     return (r << 16) | (g << 8) | b;
 }
 
+uint32_t abs_u32(int32_t v)
+{
+    return v < 0 ? 0u - uint32_t(v) : uint32_t(v); // INT32_MIN gives 2^31, no overflow
+}
+
+// v mod n; the values met while circling the map are within a few map widths.
+uint32_t wrap_map(uint32_t v, uint32_t n)
+{
+    if (v >= 4 * n)
+        return v % n;
+    while (v >= n)
+        v -= n;
+    return v;
+}
+
+// Reciprocals for the height division: floor(a / (d + 1)) = (a * M[d]) >> 32 with
+// M[d] = ceil(2^32 / (d + 1)), exact while a * (M[d] * (d + 1) - 2^32) < 2^32, which holds
+// for every a <= 25500 (a height times 100) and d + 1 <= 1001.
+constexpr int RECIPROCALS = 1001;
+struct ReciprocalTable {
+    uint64_t m[RECIPROCALS];
+};
+constexpr ReciprocalTable make_reciprocals()
+{
+    ReciprocalTable t {};
+    for (int d = 0; d < RECIPROCALS; ++d)
+        t.m[d] = ((uint64_t(1) << 32) + uint64_t(d)) / uint64_t(d + 1);
+    return t;
+}
+constexpr ReciprocalTable reciprocals = make_reciprocals();
+
+int divide_by_distance(uint32_t a, int32_t d)
+{
+    if (d < RECIPROCALS && a <= 25500u)
+        return int((uint64_t(a) * reciprocals.m[d]) >> 32);
+    return int(a / uint32_t(d + 1));
+}
+
 // One ray-cast column: fills column x from the nearest terrain outwards, never overdrawing.
 void cast_column(Surface* target, const HeightField* field, int x, int a, int k)
 {
@@ -74,18 +112,22 @@ void cast_column(Surface* target, const HeightField* field, int x, int a, int k)
             continue;
         }
         // The absolute value comes before the remainder, so the map mirrors about its zero lines.
-        const int64_t v = std::llabs(int64_t(trunc_i32(cam.y - double(d) * sin_a))) % field->height;
-        const int64_t u = std::llabs(int64_t(trunc_i32(double(d) * cos_a + cam.x))) % field->width;
-        const int p = (int(field->heights[v * field->width + u]) * 100) / (d + 1);
-        const int f = (d * 255) / cam.haze_distance;
-        const uint32_t colour = haze(colours[v * colour_pitch + u], f);
+        const uint32_t v = wrap_map(abs_u32(trunc_i32(cam.y - double(d) * sin_a)), uint32_t(field->height));
+        const uint32_t u = wrap_map(abs_u32(trunc_i32(double(d) * cos_a + cam.x)), uint32_t(field->width));
+        const int p = divide_by_distance(uint32_t(field->heights[size_t(v) * size_t(field->width) + u]) * 100u, d);
         // Top first; stop at the first row out of range or already drawn. The range is tested
-        // before the pixel is read: after the restart a span can lie below the target.
-        for (int y = r - p; y <= r; ++y) {
-            if (y < LANDSCAPE_TOP_ROW || y > LANDSCAPE_BOTTOM_ROW)
-                break;
-            uint32_t* pixel = reinterpret_cast<uint32_t*>(base + y * pitch) + x;
-            if (*pixel != LANDSCAPE_MARKER)
+        // before the pixel is read: after the restart a span can lie below the target. Most far
+        // steps end at their first row, so the colour is only looked up once a pixel is drawn.
+        int y = r - p;
+        if (y < LANDSCAPE_TOP_ROW || y > LANDSCAPE_BOTTOM_ROW)
+            continue;
+        uint32_t* pixel = reinterpret_cast<uint32_t*>(base + y * pitch) + x;
+        if (*pixel != LANDSCAPE_MARKER)
+            continue;
+        const int f = (d * 255) / 1000;
+        const uint32_t colour = haze(colours[size_t(v) * size_t(colour_pitch) + u], f);
+        for (; y <= r; ++y, pixel = reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(pixel) + pitch)) {
+            if (y > LANDSCAPE_BOTTOM_ROW || *pixel != LANDSCAPE_MARKER)
                 break;
             *pixel = colour;
         }
