@@ -321,7 +321,7 @@ CaptureOutput* open_capture_output(const CaptureOptions* options, int width, int
             filters += (filters.empty() ? "" : ",") + std::string("fps=") + std::to_string(out->fps);
         const bool webm = ends_with(out->path, ".webm");
         const std::string codec = webm ? "-c:v libvpx-vp9 -crf 15 -b:v 0 -deadline good -cpu-used 4 -row-mt 1"
-                                       : "-c:v libx264 -preset fast -crf 12";
+                                       : "-c:v libx264 -preset veryfast -crf 12";
         const std::string command = shell_quoted(ffmpeg)
             + " -hide_banner -loglevel error -y -f rawvideo -pix_fmt rgb24 -s " + std::to_string(width) + "x"
             + std::to_string(height) + " -framerate 125/4 -i -" + (filters.empty() ? "" : " -vf " + filters) + " "
