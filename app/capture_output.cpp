@@ -306,8 +306,10 @@ CaptureOutput* open_capture_output(const CaptureOptions* options, int width, int
             return nullptr;
         }
         // The video is encoded while the demo runs; the audio, known only at the end, is muxed after.
-        out->video_temp = out->path + ".video.mkv";
-        out->audio_temp = out->path + ".audio.wav";
+        // Named after the process too, so that two captures to one path do not share them.
+        const std::string temp = out->path + "." + std::to_string(getpid());
+        out->video_temp = temp + ".video.mkv";
+        out->audio_temp = temp + ".audio.wav";
         if (!wav_open(&out->wav, out->audio_temp)) {
             std::fprintf(stderr, "morrowick: cannot write %s\n", out->audio_temp.c_str());
             delete out;
