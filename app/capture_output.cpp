@@ -47,6 +47,8 @@ std::string shell_quoted(const std::string& s)
 struct WavWriter {
     FILE* file = nullptr;
     uint64_t frames = 0;
+    bool started = false; // files opened (with the first frame)
+    bool start_failed = false;
 };
 
 void wav_header(uint8_t* h, uint64_t frames)
@@ -182,6 +184,8 @@ struct CaptureOutput {
     std::vector<uint8_t> rgb;
     Sheet sheet;
     uint64_t frames = 0;
+    bool started = false; // files opened (with the first frame)
+    bool start_failed = false;
 };
 
 CaptureKind capture_kind(const std::string& path, bool sheet)
@@ -288,7 +292,7 @@ CaptureOutput* open_capture_output(const CaptureOptions* options, int width, int
     case CaptureKind::folder: {
         std::error_code error;
         std::filesystem::create_directories(out->path, error);
-        if (!std::filesystem::is_directory(out->path, error) || !wav_open(&out->wav, out->path + "/audio.wav")) {
+        if (!std::filesystem::is_directory(out->path, error)) {
             std::fprintf(stderr, "morrowick: cannot write the capture folder %s\n", out->path.c_str());
             delete out;
             return nullptr;
@@ -305,6 +309,28 @@ CaptureOutput* open_capture_output(const CaptureOptions* options, int width, int
             delete out;
             return nullptr;
         }
+        break;
+    }
+    default:
+        break;
+    }
+    return out;
+}
+
+namespace {
+
+// Files are opened with the first frame, so a start-up failure leaves no half-made output.
+bool start_output(CaptureOutput* out)
+{
+    if (out->kind == CaptureKind::folder) {
+        if (wav_open(&out->wav, out->path + "/audio.wav"))
+            return true;
+        std::fprintf(stderr, "morrowick: cannot write %s/audio.wav\n", out->path.c_str());
+        return false;
+    }
+    if (out->kind == CaptureKind::video) {
+        const std::string ffmpeg = find_program("ffmpeg");
+        const int width = out->width, height = out->height;
         // The video is encoded while the demo runs; the audio, known only at the end, is muxed after.
         // Named after the process too, so that two captures to one path do not share them.
         const std::string temp = out->path + "." + std::to_string(getpid());
@@ -312,8 +338,7 @@ CaptureOutput* open_capture_output(const CaptureOptions* options, int width, int
         out->audio_temp = temp + ".audio.wav";
         if (!wav_open(&out->wav, out->audio_temp)) {
             std::fprintf(stderr, "morrowick: cannot write %s\n", out->audio_temp.c_str());
-            delete out;
-            return nullptr;
+            return false;
         }
         std::string filters;
         if (out->scale > 1)
@@ -331,21 +356,23 @@ CaptureOutput* open_capture_output(const CaptureOptions* options, int width, int
         out->encoder = popen(command.c_str(), "w");
         if (!out->encoder) {
             std::fprintf(stderr, "morrowick: cannot start %s\n", ffmpeg.c_str());
-            wav_close(&out->wav);
-            delete out;
-            return nullptr;
+            return false;
         }
         out->rgb.resize(size_t(width) * size_t(height) * 3);
-        break;
     }
-    default:
-        break;
-    }
-    return out;
+    return true;
 }
+
+} // namespace
 
 bool write_capture_frame(CaptureOutput* out, const CaptureFrame* frame)
 {
+    if (!out->started) {
+        out->started = true;
+        out->start_failed = !start_output(out);
+    }
+    if (out->start_failed)
+        return false;
     switch (out->kind) {
     case CaptureKind::folder: {
         char name[32];
@@ -380,8 +407,8 @@ bool write_capture_frame(CaptureOutput* out, const CaptureFrame* frame)
 
 bool close_capture_output(CaptureOutput* out)
 {
-    bool ok = wav_close(&out->wav);
-    if (out->kind == CaptureKind::video) {
+    bool ok = wav_close(&out->wav) && !out->start_failed;
+    if (out->kind == CaptureKind::video && out->started) {
         const int status = out->encoder ? pclose(out->encoder) : -1;
         ok = ok && status == 0;
         if (status != 0)

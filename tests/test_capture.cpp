@@ -93,6 +93,18 @@ TEST(CaptureOptions, MissingFfmpegAndMisusedOptionsFailWithAMessage)
     EXPECT_NE(testing::internal::GetCapturedStderr().find("--sheet"), std::string::npos);
 }
 
+TEST(CaptureOptions, StartUpFailureLeavesNoOutputFiles)
+{
+    const std::string empty = temp_folder("no_song");
+    std::filesystem::create_directories(empty + "/xm");
+    const std::string out = std::string(MW_BINARY_DIR) + "/capture_tests/no_song_frames";
+    std::filesystem::remove_all(out);
+    const ChildRun run = run_capture_child({ "--capture=" + out, "--data=" + empty });
+    EXPECT_EQ(run.exit_code, 255);
+    EXPECT_TRUE(run.frames.empty());
+    EXPECT_FALSE(std::filesystem::exists(out + "/audio.wav"));
+}
+
 // ---------------------------------------------------------------------------------------------
 // The virtual clock: every boundary passed outputs one frame; a wait returns 1.
 
