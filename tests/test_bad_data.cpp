@@ -61,11 +61,12 @@ protected:
             .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     }
 
-    // Runs the program headless and silent for a second of show from the given start point.
+    // Runs the program in capture mode (virtual clock, no output) for about two seconds of show
+    // after the start-up pause, from the given start point.
     RunResult run(const char* part) const
     {
-        const std::string command = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 60 " MW_BINARY_DIR
-                                    "/morrowick window --mute --seconds=1 --data="
+        const std::string command = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 120 " MW_BINARY_DIR
+                                    "/morrowick --capture=null --seconds=4 --data="
             + root.string() + " " + part + " 2>&1";
         RunResult result { -1, {} };
         std::FILE* pipe = popen(command.c_str(), "r");
