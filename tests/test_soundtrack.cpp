@@ -167,15 +167,66 @@ TEST(SoundtrackSyncMap, TableMatchesTheShow)
     // The cues the scenes react to.
     EXPECT_EQ(song_sync_at(0, 0), 0);
     EXPECT_EQ(song_sync_at(4, 0), 1);
-    EXPECT_EQ(song_sync_at(12, 0), 240);
+    EXPECT_EQ(song_sync_at(12, 8), 240);
+    EXPECT_EQ(song_sync_at(12, 0), -1);
     EXPECT_EQ(song_sync_at(16, 0), 4);
     EXPECT_EQ(song_sync_at(18, 0), 245);
-    EXPECT_EQ(song_sync_at(23, 32), 242);
+    EXPECT_EQ(song_sync_at(22, 0), 241);
+    EXPECT_EQ(song_sync_at(22, 40), 242);
+    EXPECT_EQ(song_sync_at(23, 32), -1);
     EXPECT_EQ(song_sync_at(29, 32), 240);
     EXPECT_EQ(song_sync_at(34, 0), 245);
     EXPECT_EQ(song_sync_at(50, 16), 255);
     EXPECT_EQ(song_sync_at(54, 48), 241);
     EXPECT_EQ(song_sync_at(54, 47), -1);
+}
+
+TEST(SoundtrackSyncMap, OpeningReportsEveryRow)
+{
+    // The opening's ring count and smear follow the row of the last sync: every row of positions
+    // 0-7 carries one, the scene start and the two noise bursts included; nothing after 7 does.
+    int row_syncs = 0;
+    for (int p = 0; p < 8; p++)
+        for (int row = 0; row < 64; row++) {
+            int want = SONG_ROW_SYNC_VALUE;
+            if (p == 0 && row == 0)
+                want = 0;
+            else if ((p == 4 || p == 6) && row == 0)
+                want = 1;
+            EXPECT_EQ(song_sync_at(p, row), want) << p << "/" << row;
+        }
+    for (int i = 0; i < song_sync_count; i++) {
+        const SongSync& s = song_syncs[i];
+        if (s.row_sync) {
+            row_syncs++;
+            EXPECT_LT(s.position, 8);
+            EXPECT_EQ(s.value, SONG_ROW_SYNC_VALUE);
+        }
+    }
+    EXPECT_EQ(row_syncs, 8 * 64 - 3);
+    // The row syncs' value is a cue nobody reacts to: not 240-245, not 255.
+    EXPECT_GT(SONG_ROW_SYNC_VALUE, 245);
+    EXPECT_LT(SONG_ROW_SYNC_VALUE, 255);
+}
+
+TEST(SoundtrackSyncMap, CuesLandWhereTheScenesShowThem)
+{
+    auto ticks_between = [](int p0, int r0, int p1, int r1) {
+        return double(rows_before(p1) + r1 - rows_before(p0) - r0) * ROW_SECONDS / 0.032;
+    };
+    // The credits rise freezes the ribbon's sway where the cue finds it: 510 ticks into the wall
+    // the phase is 254 of 256, column trunc(150 sin(-2 pi 2/256) + 160) = 152, so the credits
+    // (drawn from column c - 110) come up centred rather than cut off at the left.
+    double rise = ticks_between(10, 0, 12, 8);
+    EXPECT_DOUBLE_EQ(rise, 510.0);
+    int phase = int(rise) % 256;
+    int column = int(150.0 * std::sin(phase * 2.0 * M_PI / 256.0) + 160.0);
+    EXPECT_EQ(column, 152);
+    // The chickcone slides in 450 units ahead and nears at 2 units a tick; it turns 150 ticks
+    // later, still 150 ahead, and its 30-tick change ends 90 ahead of the camera.
+    double turn = ticks_between(22, 0, 22, 40);
+    EXPECT_DOUBLE_EQ(turn, 150.0);
+    EXPECT_GT(450.0 - 2.0 * (turn + 30.0), 0.0);
 }
 
 TEST(SoundtrackModule, LoadsAsFastTrackerWithTheMapsStructure)
@@ -213,6 +264,21 @@ TEST(SoundtrackModule, LoadsAsFastTrackerWithTheMapsStructure)
             }
     }
     EXPECT_EQ(w_cells, song_sync_count);
+
+    // Crashes mark the moved cues; the opening's row syncs are not accented.
+    auto fx_instrument = [&](int p, int row) {
+        return mod.get_pattern_row_channel_command(
+            mod.get_order_pattern(p), row, SONG_CH_FX, openmpt::module::command_instrument);
+    };
+    EXPECT_EQ(fx_instrument(12, 8), SONG_CRASH);
+    EXPECT_EQ(fx_instrument(22, 40), SONG_CRASH);
+    EXPECT_NE(fx_instrument(12, 0), SONG_CRASH);
+    EXPECT_NE(fx_instrument(23, 32), SONG_CRASH);
+    for (int p = 0; p < 8; p++)
+        for (int row = 0; row < 64; row++)
+            if (song_sync_at(p, row) == SONG_ROW_SYNC_VALUE) {
+                EXPECT_NE(fx_instrument(p, row), SONG_CRASH) << p << "/" << row;
+            }
 }
 
 TEST(SoundtrackModule, TwoGenerationsAreByteIdentical)

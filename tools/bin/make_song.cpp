@@ -52,8 +52,16 @@ void report(const SongRender& r)
     }
     std::printf("whole song: RMS %.1f dBFS, peak %.2f dBFS\n", to_db(std::sqrt(total_sq / (2.0 * double(frames)))),
         to_db(total_peak));
-    for (const RenderedSync& s : r.syncs)
-        std::printf("W%-3d at %2d/%-2d %7.2f s\n", s.value, s.position, s.row, s.seconds);
+    // The opening's row syncs fill every row there; list them as one line.
+    int row_syncs = 0;
+    for (const RenderedSync& s : r.syncs) {
+        if (s.value == SONG_ROW_SYNC_VALUE && s.position < SONG_ROW_SYNC_POSITIONS)
+            row_syncs++;
+        else
+            std::printf("W%-3d at %2d/%-2d %7.2f s\n", s.value, s.position, s.row, s.seconds);
+    }
+    std::printf(
+        "W%d on the other %d rows of positions 0-%d\n", SONG_ROW_SYNC_VALUE, row_syncs, SONG_ROW_SYNC_POSITIONS - 1);
 }
 
 } // namespace

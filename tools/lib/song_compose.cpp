@@ -502,7 +502,7 @@ void compose_position(Composer* c, int position)
         const SongSync& s = song_syncs[i];
         if (s.position != position)
             continue;
-        int v = accent_volume(position, s.row, s.value);
+        int v = s.row_sync ? 0 : accent_volume(position, s.row, s.value);
         if (v > 0) {
             crash(c, s.row, v);
             if (st.drums != D_NONE && st.drums != D_BREAK) {
