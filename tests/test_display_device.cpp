@@ -81,8 +81,9 @@ TEST_F(DisplayDevice, RecordsDescribeEachFormatWithItsOwnPitch)
         EXPECT_EQ(rec.pixels, nullptr);
         EXPECT_TRUE(rec.flags & SURFACE_DISPLAY);
         EXPECT_GE(rec.pitch, 320 * f.bytes);
-        if (f.bits != 32)
+        if (f.bits != 32) {
             EXPECT_NE(rec.pitch, 320 * f.bytes);
+        }
         EXPECT_EQ(display_records[1].pitch, rec.pitch);
         EXPECT_EQ(display_records[1].mask_r, rec.mask_r);
         EXPECT_EQ(window_record->mode_bits, f.bits);
@@ -329,8 +330,9 @@ TEST_F(DisplayDevice, ScreenshotsOfWindowAndFullScreenUnderX11)
     int black_border = 0;
     for (int sx = 0; sx < shot.width; ++sx)
         black_border += shot.pixels[size_t(sx)] == 0 && top > 0;
-    if (top > 0)
+    if (top > 0) {
         EXPECT_EQ(black_border, shot.width);
+    }
 
     // And back: the window returns at its scale, centred.
     handle_window_event(&up); // no Alt held: nothing happens
