@@ -1,0 +1,155 @@
+// test_pixel_loops_reference.cpp -- light shapes and cross-fade against plain per-pixel formulas on random inputs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "display/surface.h"
+#include "effects/light.h"
+#include "gfx2d/blit.h"
+
+namespace {
+
+int32_t trunc_or_min(double v)
+{
+    return v >= -2147483648.0 && v < 2147483648.0 ? int32_t(v) : INT32_MIN;
+}
+
+// min(255, byte + (colour byte × I) >> 8) for each of the four bytes, I of any size.
+uint32_t add_bytes(uint32_t pixel, uint32_t colour, int64_t intensity)
+{
+    uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const int64_t c = (colour >> shift) & 0xFF, p = (pixel >> shift) & 0xFF;
+        out |= uint32_t(std::min<int64_t>(255, p + ((c * intensity) >> 8))) << shift;
+    }
+    return out;
+}
+
+enum class Shape { DISC, GLOW, RING };
+
+// The shapes written straight from their definitions: one pixel at a time, every test spelled out.
+void reference_shape(std::vector<uint32_t>* px, int width, int height, Shape shape, float cx_f, float cy_f, float a_f,
+    float b_f, uint32_t colour)
+{
+    const double cx = cx_f, cy = cy_f, a = a_f, b = b_f;
+    const double e = double(a_f) * double(a_f) * double(b_f);
+    const double outer = shape == Shape::DISC ? a : shape == Shape::GLOW ? std::sqrt(e) : a + b;
+    const int32_t y0 = std::max(0, trunc_or_min(cy - outer)), y1 = std::min(height, trunc_or_min(cy + outer + 1.5));
+    auto visit = [&](int y, double dy, double from, double to) {
+        const int32_t x0 = std::max(0, trunc_or_min(from)), x1 = std::min(width, trunc_or_min(to));
+        double dx = double(x0) - cx;
+        for (int32_t x = x0; x < x1; ++x, dx += 1.0) {
+            uint32_t& p = (*px)[size_t(y * width + x)];
+            if (shape == Shape::DISC) {
+                const double q = a * a - dy * dy - dx * dx;
+                if (q > 0.0)
+                    p = add_bytes(p, colour, trunc_or_min(double(colour >> 24) / (a * a) * q));
+            } else if (shape == Shape::GLOW) {
+                const double q = e / (dx * dx + dy * dy);
+                if (!std::isnan(q))
+                    p = add_bytes(p, colour, trunc_or_min(std::min(q, 65536.0)));
+            } else {
+                const double d = std::fabs(std::sqrt(dx * dx + dy * dy) - a);
+                const int64_t t = trunc_or_min(256.0 / b * d); // NaN for b = 0: nothing lit
+                if (d <= b && t >= 0)
+                    p = add_bytes(p, colour, 256 - t);
+            }
+        }
+    };
+    double dy = double(y0) - cy;
+    for (int32_t y = y0; y < y1; ++y, dy += 1.0) {
+        const double h = outer * outer - dy * dy;
+        if (shape == Shape::DISC && a * a - dy * dy < 0.0)
+            continue;
+        if (shape == Shape::GLOW && e - dy * dy < 0.0)
+            continue;
+        if (shape == Shape::RING && h < 0.0)
+            continue;
+        const double so = std::sqrt(shape == Shape::DISC ? a * a - dy * dy : shape == Shape::GLOW ? e - dy * dy : h);
+        const double hi = (a - b) * (a - b) - dy * dy;
+        if (shape == Shape::RING && hi >= 0.0) {
+            visit(y, dy, cx - so, cx - std::sqrt(hi) + 1.5);
+            visit(y, dy, cx + std::sqrt(hi), cx + so + 1.5);
+        } else {
+            visit(y, dy, cx - so, cx + so + 1.5);
+        }
+    }
+}
+
+} // namespace
+
+// Random centres on, across and beyond the edges of an odd-sized surface full of random
+// pixels (so saturation happens), random sizes and colours: every pixel must match.
+TEST(PixelLoopsReference, LightShapesMatchPerPixelDefinitions)
+{
+    std::mt19937 rng(12345);
+    std::uniform_real_distribution<float> pos(-30.0f, 90.0f), size(0.0f, 40.0f), small(0.0f, 8.0f);
+    const int width = 61, height = 47;
+    Surface* s = create_surface(width, height, 32);
+    ASSERT_NE(s, nullptr);
+    for (int round = 0; round < 600; ++round) {
+        std::vector<uint32_t> expected(size_t(width * height));
+        for (auto& p : expected)
+            p = rng() & (round % 2 ? 0xFFFFFFFFu : 0x3F3F3F3Fu);
+        for (int y = 0; y < height; ++y)
+            std::memcpy(surface_row32(s, y), &expected[size_t(y * width)], size_t(width) * 4);
+        const Shape shape = Shape(round % 3);
+        float cx = pos(rng), cy = pos(rng);
+        float a = size(rng);
+        float b = shape == Shape::GLOW ? size(rng) : small(rng);
+        // Every fourth shape on whole numbers: exact rims, on-circle pixels and distances of exactly w.
+        if (round % 4 == 0) {
+            cx = std::floor(cx);
+            cy = std::floor(cy);
+            a = std::floor(a);
+            b = std::floor(b);
+        }
+        if (shape == Shape::GLOW)
+            a /= 4;
+        const uint32_t colour = rng();
+        reference_shape(&expected, width, height, shape, cx, cy, a, b, colour);
+        if (shape == Shape::DISC)
+            draw_soft_disc(s, cx, cy, a, colour);
+        else if (shape == Shape::GLOW)
+            draw_glow(s, cx, cy, a, b, colour);
+        else
+            draw_ring(s, cx, cy, a, b, colour);
+        int wrong = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                wrong += surface_row32(s, y)[x] != expected[size_t(y * width + x)];
+        ASSERT_EQ(wrong, 0) << "round " << round << " shape " << int(shape) << " at " << cx << "," << cy << " sizes "
+                            << a << "," << b << " colour " << std::hex << colour;
+    }
+    destroy_surface(s);
+}
+
+TEST(PixelLoopsReference, CrossFadeMatchesPerChannelFormulaAtEveryLevel)
+{
+    std::mt19937 rng(777);
+    std::vector<uint32_t> incoming(CROSS_FADE_PIXELS), destination(CROSS_FADE_PIXELS), before(CROSS_FADE_PIXELS);
+    for (int level = -2; level <= 257; ++level) {
+        for (int i = 0; i < 64; ++i) {
+            incoming[size_t(i)] = rng();
+            destination[size_t(i)] = rng();
+        }
+        // Extremes at the far end, past the four-pixel blocks' start.
+        incoming[CROSS_FADE_PIXELS - 1] = 0xFFFFFFFFu;
+        destination[CROSS_FADE_PIXELS - 1] = 0xFFFFFFFFu;
+        before = destination;
+        cross_fade(incoming.data(), destination.data(), level);
+        const uint32_t l = uint32_t(level) & 0xFF;
+        for (int i : { 0, 1, 2, 3, 5, 17, 63, CROSS_FADE_PIXELS - 1 }) {
+            uint32_t want = 0;
+            for (int shift = 0; shift < 24; shift += 8) {
+                const uint32_t p = (incoming[size_t(i)] >> shift) & 0xFF, d = (before[size_t(i)] >> shift) & 0xFF;
+                want |= (p * (l + 1) / 256 + d * (256 - l) / 256) << shift;
+            }
+            ASSERT_EQ(destination[size_t(i)], want) << "level " << level << " pixel " << i;
+        }
+    }
+}
