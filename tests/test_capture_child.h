@@ -69,19 +69,32 @@ inline void report(void* context, const CaptureFrame* frame)
 
 } // namespace capture_child
 
-// Runs `morrowick args...` with a frame hook in a child. want_hash picks the frames to hash;
-// on_frame (in the child) may keep pictures. Both may be empty.
-inline ChildRun run_capture_child(const std::vector<std::string>& args,
+// A capture running in a child process; its frames arrive on `fd`.
+struct ChildCapture {
+    pid_t pid = -1;
+    int fd = -1;
+    ChildRun run;
+    ChildFrame partial {};
+    size_t have = 0; // bytes of `partial` received so far
+};
+
+// Starts `morrowick args...` with a frame hook in a child. want_hash picks the frames to hash;
+// on_frame (in the child) may keep pictures. Both may be empty. Fork from a single-threaded
+// process only: a child forked while another thread holds an allocator lock can hang.
+inline ChildCapture start_capture_child(const std::vector<std::string>& args,
     std::function<bool(const CaptureFrame&)> want_hash = {}, std::function<void(const CaptureFrame&)> on_frame = {})
 {
-    ChildRun run;
+    ChildCapture child;
     int fds[2];
     if (pipe(fds) != 0)
-        return run;
+        return child;
     std::fflush(nullptr);
     const pid_t pid = fork();
-    if (pid < 0)
-        return run;
+    if (pid < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        return child;
+    }
     if (pid == 0) {
         close(fds[0]);
         capture_child::HookContext context { fds[1], &want_hash, &on_frame };
@@ -95,23 +108,42 @@ inline ChildRun run_capture_child(const std::vector<std::string>& args,
         _exit(code & 0xFF);
     }
     close(fds[1]);
-    ChildFrame frame;
-    size_t have = 0;
-    for (;;) {
-        const ssize_t n = read(fds[0], reinterpret_cast<char*>(&frame) + have, sizeof frame - have);
-        if (n <= 0)
-            break;
-        have += size_t(n);
-        if (have == sizeof frame) {
-            run.frames.push_back(frame);
-            have = 0;
+    child.pid = pid;
+    child.fd = fds[0];
+    return child;
+}
+
+// Reads what the child has sent (blocking until some bytes or the end arrive). Returns false
+// once the child has closed its end; the run's exit code is then filled in.
+inline bool read_capture_child(ChildCapture* child)
+{
+    if (child->fd < 0)
+        return false;
+    const ssize_t n = read(child->fd, reinterpret_cast<char*>(&child->partial) + child->have,
+        sizeof child->partial - child->have);
+    if (n > 0) {
+        child->have += size_t(n);
+        if (child->have == sizeof child->partial) {
+            child->run.frames.push_back(child->partial);
+            child->have = 0;
         }
+        return true;
     }
-    close(fds[0]);
+    close(child->fd);
+    child->fd = -1;
     int status = 0;
-    waitpid(pid, &status, 0);
-    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
+    waitpid(child->pid, &status, 0);
+    child->run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return false;
+}
+
+// Runs one capture in a child and waits for it.
+inline ChildRun run_capture_child(const std::vector<std::string>& args,
+    std::function<bool(const CaptureFrame&)> want_hash = {}, std::function<void(const CaptureFrame&)> on_frame = {})
+{
+    ChildCapture child = start_capture_child(args, std::move(want_hash), std::move(on_frame));
+    while (read_capture_child(&child)) { }
+    return child.run;
 }
 
 // A folder holding data/ (the generated set) and xm/ (the test song, or the real one).

@@ -13,9 +13,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <mutex>
+#include <poll.h>
 #include <sstream>
-#include <thread>
 
 #include "test_capture_child.h" // from tests/
 
@@ -78,8 +77,8 @@ std::string png_name(const GoldenLine& line)
     return "scene" + std::to_string(line.scene) + "_" + words + "_" + std::to_string(line.tick) + ".png";
 }
 
-// One capture for all lines with these words.
-int capture_group(std::vector<GoldenLine*> group, const std::string& data, bool update)
+// Starts one capture for all lines with these words.
+ChildCapture start_group(const std::vector<GoldenLine*>& group, const std::string& data, bool update)
 {
     int64_t last = 0;
     for (const GoldenLine* line : group)
@@ -91,14 +90,14 @@ int capture_group(std::vector<GoldenLine*> group, const std::string& data, bool 
     args.insert(args.end(), { "--capture=null", limit, "--data=" + data });
 
     const std::string folder = std::string(MW_BINARY_DIR) + (update ? "/golden/expected/" : "/golden/actual/");
-    auto wanted = [&group](const CaptureFrame& frame) {
+    auto wanted = [group](const CaptureFrame& frame) {
         for (const GoldenLine* line : group)
             if (line->tick == frame.song_tick)
                 return true;
         return false;
     };
     // In the child: keep the picture of every changed frame (every frame when updating).
-    auto keep = [&](const CaptureFrame& frame) {
+    auto keep = [group, folder, update](const CaptureFrame& frame) {
         for (const GoldenLine* line : group)
             if (line->tick == frame.song_tick
                 && (update || hex(hash_frame_rgb(frame.xrgb, frame.width, frame.height)) != line->hash)) {
@@ -106,14 +105,18 @@ int capture_group(std::vector<GoldenLine*> group, const std::string& data, bool 
                 write_capture_png(folder + png_name(*line), frame.xrgb, frame.width, frame.height, 1);
             }
     };
-    const ChildRun run = run_capture_child(args, wanted, keep);
+    return start_capture_child(args, wanted, keep);
+}
+
+// Copies a finished capture's hashes and scenes into its lines.
+void finish_group(const std::vector<GoldenLine*>& group, const ChildRun& run)
+{
     for (const ChildFrame& frame : run.frames)
         for (GoldenLine* line : group)
             if (line->tick == frame.song_tick) {
                 line->actual_hash = hex(frame.hash);
                 line->actual_scene = frame.scene;
             }
-    return run.exit_code;
 }
 
 TEST(GoldenFrames, EveryListedFrameMatches)
@@ -135,29 +138,38 @@ TEST(GoldenFrames, EveryListedFrameMatches)
     for (auto& entry : groups)
         work.push_back(entry.second);
 
-    // Two captures at a time, each in its own process.
-    std::mutex lock;
-    size_t next = 0;
+    // Two captures at a time, each in its own process. The children are started and read from
+    // this one thread: forking while another thread allocates could hang a child.
     std::vector<std::string> failures;
-    auto worker = [&]() {
-        for (;;) {
-            std::vector<GoldenLine*> group;
-            {
-                std::lock_guard<std::mutex> guard(lock);
-                if (next >= work.size())
-                    return;
-                group = work[next++];
-            }
-            const int code = capture_group(group, data, update);
-            if (code != 0) {
-                std::lock_guard<std::mutex> guard(lock);
-                failures.push_back("capture with words " + group[0]->words + " exited with " + std::to_string(code));
-            }
-        }
+    struct Running {
+        ChildCapture child;
+        std::vector<GoldenLine*> group;
     };
-    std::thread second(worker);
-    worker();
-    second.join();
+    std::vector<Running> running;
+    size_t next = 0;
+    while (next < work.size() || !running.empty()) {
+        while (running.size() < 2 && next < work.size()) {
+            running.push_back({ start_group(work[next], data, update), work[next] });
+            ++next;
+        }
+        std::vector<pollfd> fds;
+        for (const Running& r : running)
+            fds.push_back({ r.child.fd, POLLIN, 0 });
+        if (poll(fds.data(), nfds_t(fds.size()), -1) < 0)
+            continue;
+        for (size_t i = running.size(); i-- > 0;) {
+            if (running[i].child.fd >= 0 && !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            if (read_capture_child(&running[i].child))
+                continue;
+            const ChildRun& run = running[i].child.run;
+            finish_group(running[i].group, run);
+            if (run.exit_code != 0)
+                failures.push_back("capture with words " + running[i].group[0]->words + " exited with "
+                    + std::to_string(run.exit_code));
+            running.erase(running.begin() + long(i));
+        }
+    }
     for (const std::string& failure : failures)
         ADD_FAILURE() << failure;
 
