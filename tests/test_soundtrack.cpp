@@ -152,7 +152,9 @@ TEST(SoundtrackSyncMap, TableMatchesTheShow)
         const SongSync& s = song_syncs[i];
         EXPECT_LT(s.row, song_positions[s.position].rows);
         EXPECT_TRUE(s.value <= 16 || s.value >= 240) << int(s.value);
-        if (s.value <= 16 && s.value != 1) {
+        // 1 is the opening's noise event; 12 on a pattern's last row briefly leaves the opening
+        // so that it starts afresh on the next row.
+        if (s.value <= 16 && s.value != 1 && !(s.value == 12 && s.position < 8 && s.row == 63)) {
             EXPECT_EQ(s.value, song_positions[s.position].scene);
         }
         if (i > 0) {
@@ -189,10 +191,12 @@ TEST(SoundtrackSyncMap, OpeningReportsEveryRow)
     for (int p = 0; p < 8; p++)
         for (int row = 0; row < 64; row++) {
             int want = SONG_ROW_SYNC_VALUE;
-            if (p == 0 && row == 0)
+            if ((p == 0 || p == 5 || p == 7) && row == 0)
                 want = 0;
             else if ((p == 4 || p == 6) && row == 0)
                 want = 1;
+            else if (p >= 3 && p <= 6 && row == 63)
+                want = 12;
             EXPECT_EQ(song_sync_at(p, row), want) << p << "/" << row;
         }
     for (int i = 0; i < song_sync_count; i++) {
@@ -203,7 +207,7 @@ TEST(SoundtrackSyncMap, OpeningReportsEveryRow)
             EXPECT_EQ(s.value, SONG_ROW_SYNC_VALUE);
         }
     }
-    EXPECT_EQ(row_syncs, 8 * 64 - 3);
+    EXPECT_EQ(row_syncs, 8 * 64 - 9);
     // The row syncs' value is a cue nobody reacts to: not 240-245, not 255.
     EXPECT_GT(SONG_ROW_SYNC_VALUE, 245);
     EXPECT_LT(SONG_ROW_SYNC_VALUE, 255);

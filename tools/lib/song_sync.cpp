@@ -24,11 +24,14 @@ constexpr SongPosition song_positions[SONG_POSITION_COUNT] = {
 
 namespace {
 
-// Scene starts and cues, in play order. The credits rise (240) waits for the ribbon's sway to
+// Scene starts and cues, in play order. The opening's rings start afresh each time the scene is
+// entered, and rise off the screen for good otherwise: from position 4 on, a wait (12) on the last
+// row of each pattern and the scene again on row 0 (1 where the noise bursts come) re-enter it, so
+// every pattern sends up a new train of rings. The credits rise (240) waits for the ribbon's sway to
 // pass the middle, 510 ticks into the wall, so the credits come up centred; the chickcone turns
 // (242) 150 ticks after it slides in (241), while it is still well ahead of the camera.
 constexpr SongSync scene_syncs[] = {
-    {0, 0, 0}, {4, 0, 1}, {6, 0, 1},
+    {0, 0, 0}, {3, 63, 12}, {4, 0, 1}, {4, 63, 12}, {5, 0, 0}, {5, 63, 12}, {6, 0, 1}, {6, 63, 12}, {7, 0, 0},
     {8, 0, 2},
     {10, 0, 3}, {12, 8, 240}, {13, 0, 241}, {13, 48, 242}, {14, 0, 243}, {14, 48, 244}, {16, 0, 4}, {18, 0, 245},
     {19, 0, 5}, {22, 0, 241}, {22, 40, 242},
