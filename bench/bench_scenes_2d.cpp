@@ -5,6 +5,8 @@
 // per-frame CPU time over the run, in milliseconds.
 #include <benchmark/benchmark.h>
 
+#include "bench/scene_bench.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -21,39 +23,6 @@
 #include "scenes/scene34_wall.h"
 
 namespace {
-
-// The build's data/ folder: beside the working directory or one level above the program.
-std::string find_data_dir()
-{
-    char exe[4096] = {};
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    std::string here = n > 0 ? std::string(exe, size_t(n)) : std::string();
-    here = here.substr(0, here.rfind('/'));
-    for (const std::string& dir : { std::string("data"), here + "/../data", here + "/data" }) {
-        if (FILE* f = std::fopen((dir + "/vheight.raw").c_str(), "rb")) {
-            std::fclose(f);
-            return dir;
-        }
-    }
-    return {};
-}
-
-void report(benchmark::State& state, std::vector<double>* times)
-{
-    if (times->empty())
-        return;
-    std::sort(times->begin(), times->end());
-    state.counters["median_ms"] = (*times)[times->size() / 2];
-    state.counters["p99_ms"] = (*times)[std::min(times->size() - 1, times->size() * 99 / 100)];
-}
-
-// The thread's own CPU time: on a shared machine, wall time mostly measures the neighbours.
-double thread_ms()
-{
-    timespec t {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
-}
 
 void make_shared_surfaces()
 {
@@ -109,7 +78,7 @@ uint32_t wall_cue_at(int tick)
 
 void BM_WallSceneFrame(benchmark::State& state)
 {
-    const std::string dir = find_data_dir();
+    const std::string dir = find_data_dir("vheight.raw");
     if (dir.empty() || !load_wall_data(dir)) {
         state.SkipWithError("generated data not found (build the data set first)");
         return;
@@ -141,7 +110,7 @@ BENCHMARK(BM_WallSceneFrame)->Unit(benchmark::kMillisecond)->Iterations(2000);
 // 800 ticks: greetings scrolling for the first 581, the fade from tick 700.
 void BM_LandscapeSceneFrame(benchmark::State& state)
 {
-    const std::string dir = find_data_dir();
+    const std::string dir = find_data_dir("vheight.raw");
     if (dir.empty()) {
         state.SkipWithError("generated data not found (build the data set first)");
         return;

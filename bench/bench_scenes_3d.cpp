@@ -6,6 +6,8 @@
 // scene: the road's title fade, ordinary drive, slide cue and stop cue; the glows' faces.
 #include <benchmark/benchmark.h>
 
+#include "bench/scene_bench.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -23,22 +25,6 @@
 
 namespace {
 
-// The folder holding data/: the working directory or the build folder above the program.
-std::string find_data_parent()
-{
-    char exe[4096] = {};
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    std::string here = n > 0 ? std::string(exe, size_t(n)) : std::string();
-    here = here.substr(0, here.rfind('/'));
-    for (const std::string& dir : { std::string("."), here + "/..", here }) {
-        if (FILE* f = std::fopen((dir + "/data/bottlemosh.ma").c_str(), "rb")) {
-            std::fclose(f);
-            return dir;
-        }
-    }
-    return {};
-}
-
 // Loads what the three scenes read, as the demo's set-up does. False when the data is missing.
 bool load_scene_data()
 {
@@ -46,7 +32,7 @@ bool load_scene_data()
     if (tried)
         return loaded;
     tried = true;
-    const std::string parent = find_data_parent();
+    const std::string parent = find_data_parent("bottlemosh.ma");
     if (parent.empty() || chdir(parent.c_str()) != 0)
         return false;
     static Matrix matrix;
@@ -72,22 +58,6 @@ bool load_scene_data()
     clear_surface(frame_surface);
     loaded = true;
     return true;
-}
-
-double thread_ms()
-{
-    timespec t {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
-}
-
-void report(benchmark::State& state, std::vector<double>* times)
-{
-    if (times->empty())
-        return;
-    std::sort(times->begin(), times->end());
-    state.counters["median_ms"] = (*times)[times->size() / 2];
-    state.counters["p99_ms"] = (*times)[std::min(times->size() - 1, times->size() * 99 / 100)];
 }
 
 // 1440 frames as in the song: 720 ordinary (the first 255 fading in the title), 360 under the

@@ -5,6 +5,8 @@
 // scene uses the generated pictures and bump map from the build's data/ when it finds them.
 #include <benchmark/benchmark.h>
 
+#include "bench/scene_bench.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -23,45 +25,12 @@ namespace {
 
 constexpr int PIXELS = 320 * 240;
 
-// The build's data/ folder: beside the working directory or one level above the program.
-std::string find_data_dir()
-{
-    char exe[4096] = {};
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    std::string here = n > 0 ? std::string(exe, size_t(n)) : std::string();
-    here = here.substr(0, here.rfind('/'));
-    for (const std::string& dir : { std::string("data"), here + "/../data", here + "/data" }) {
-        if (FILE* f = std::fopen((dir + "/bump.raw").c_str(), "rb")) {
-            std::fclose(f);
-            return dir;
-        }
-    }
-    return {};
-}
-
-void report(benchmark::State& state, std::vector<double>* times)
-{
-    if (times->empty())
-        return;
-    std::sort(times->begin(), times->end());
-    state.counters["median_ms"] = (*times)[times->size() / 2];
-    state.counters["p99_ms"] = (*times)[std::min(times->size() - 1, times->size() * 99 / 100)];
-}
-
-// The thread's own CPU time: on a shared machine, wall time mostly measures the neighbours.
-double thread_ms()
-{
-    timespec t {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
-}
-
 // 400 ticks of the scene, one per frame: positions 2 and 3 with the rows running through a
 // pattern every 192 ticks, and a noise burst from tick 250 (so about a third of the frames
 // carry noise, as in a run with one sync number 1).
 void BM_RingsSceneFrame(benchmark::State& state)
 {
-    const std::string dir = find_data_dir();
+    const std::string dir = find_data_dir("bump.raw");
     std::vector<uint8_t> heights(PIXELS, 0);
     Image* ringface = nullptr;
     Image* bottle = nullptr;

@@ -5,6 +5,8 @@
 // percentile of the per-frame CPU time over the run, in milliseconds.
 #include <benchmark/benchmark.h>
 
+#include "bench/scene_bench.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -26,39 +28,6 @@
 
 namespace {
 
-// The folder holding the build's data/: the working directory or the program's parent folder.
-std::string find_data_parent()
-{
-    char exe[4096] = {};
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    std::string here = n > 0 ? std::string(exe, size_t(n)) : std::string();
-    here = here.substr(0, here.rfind('/'));
-    for (const std::string& dir : { std::string("."), here + "/..", here }) {
-        if (FILE* f = std::fopen((dir + "/data/world.acg").c_str(), "rb")) {
-            std::fclose(f);
-            return dir;
-        }
-    }
-    return {};
-}
-
-void report(benchmark::State& state, std::vector<double>* times)
-{
-    if (times->empty())
-        return;
-    std::sort(times->begin(), times->end());
-    state.counters["median_ms"] = (*times)[times->size() / 2];
-    state.counters["p99_ms"] = (*times)[std::min(times->size() - 1, times->size() * 99 / 100)];
-}
-
-// The thread's own CPU time: on a shared machine, wall time mostly measures the neighbours.
-double thread_ms()
-{
-    timespec t {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
-}
-
 Matrix bench_matrix;
 Ball bench_balls[BALL_COUNT];
 FlashLight bench_flash;
@@ -71,7 +40,7 @@ bool prepare()
     if (ready >= 0)
         return ready == 1;
     ready = 0;
-    const std::string parent = find_data_parent();
+    const std::string parent = find_data_parent("world.acg");
     if (parent.empty() || chdir(parent.c_str()) != 0)
         return false;
     frame_surface = create_surface(320, 240, 32);
