@@ -5,12 +5,11 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "app/capture.h"
 #include "app/clock.h"
 #include "app/command_line.h"
+#include "app/data_folder.h"
 #include "app/demo.h"
 #include "app/demo_data.h"
 #include "app/input.h"
@@ -33,18 +32,6 @@ namespace {
 constexpr const char* SONG_PATH = "xm/morrowick.xm";
 constexpr int FAILED = -1;
 
-bool is_folder(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool holds_data(const std::string& dir)
-{
-    const std::string base = dir.empty() ? "." : dir;
-    return is_folder(base + "/data") || is_folder(base + "/xm");
-}
-
 // A start-up failure that the user is told about.
 int fail_with_message(const char* text)
 {
@@ -59,18 +46,30 @@ int fail_quietly(const char* step)
     return FAILED;
 }
 
+// Makes the data folder the working directory: --data=DIR when given (it must hold the data),
+// else the first folder found holding both data/ and the song. When none does, the song load
+// fails later with its own message; one line here names the places searched.
 int choose_data_folder(const ExtraOptions& extra)
 {
     std::string dir = extra.data_dir;
-    if (dir.empty()) {
-        std::string exe_dir;
-        if (char* base = SDL_GetBasePath()) {
-            exe_dir = base;
-            SDL_free(base);
+    if (!dir.empty()) {
+        const int lacks = data_folder_lacks(dir);
+        if (lacks != DATA_FOLDER_COMPLETE) {
+            const std::string text = "morrowick: --data=" + dir + " " + describe_data_folder_lack(lacks);
+            return fail_with_message(text.c_str());
         }
-        dir = find_data_folder(exe_dir, MW_SHARE_DIR);
+    } else {
+        const std::string exe_dir = executable_folder();
+        if (!find_data_folder(exe_dir, SHARE_FROM_EXECUTABLE, &dir)) {
+            const std::string share = (std::filesystem::path(exe_dir) / SHARE_FROM_EXECUTABLE).lexically_normal().string();
+            std::fprintf(stderr, "morrowick: no data/ and xm/morrowick.xm in the working directory, %s or %s\n",
+                exe_dir.empty() ? "?" : exe_dir.c_str(), exe_dir.empty() ? "?" : share.c_str());
+        }
     }
-    if (!dir.empty() && chdir(dir.c_str()) != 0) {
+    std::error_code error;
+    if (!dir.empty())
+        std::filesystem::current_path(dir, error);
+    if (error) {
         std::fprintf(stderr, "morrowick: cannot use the data folder %s\n", dir.c_str());
         return FAILED;
     }
@@ -78,17 +77,6 @@ int choose_data_folder(const ExtraOptions& extra)
 }
 
 } // namespace
-
-std::string find_data_folder(const std::string& executable_dir, const std::string& share_dir)
-{
-    if (holds_data(""))
-        return "";
-    if (!executable_dir.empty() && holds_data(executable_dir))
-        return executable_dir;
-    if (!share_dir.empty() && holds_data(share_dir))
-        return share_dir;
-    return "";
-}
 
 int demo_main(int argc, const char* const* argv)
 {

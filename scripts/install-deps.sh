@@ -23,6 +23,14 @@ xvfb
 xauth
 openbox
 x11-apps
+dpkg-dev
+file
+lintian
+desktop-file-utils
+appstream
+groff
+man-db
+gzip
 "
 
 missing=""

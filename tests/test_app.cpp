@@ -463,23 +463,6 @@ TEST_F(Input, QuitLeavesLaterEventsQueued)
     SDL_QuitSubSystem(SDL_INIT_EVENTS);
 }
 
-TEST(DataFolder, WorkingDirectoryThenExecutableThenShare)
-{
-    const std::string root = std::string(MW_BINARY_DIR) + "/test_app_data";
-    const std::string exe = root + "/exe", share = root + "/share", empty = root + "/empty";
-    for (const std::string& dir : { root, exe, exe + "/xm", share, share + "/data", empty })
-        mkdir(dir.c_str(), 0755);
-    char saved[4096];
-    ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
-    ASSERT_EQ(chdir(empty.c_str()), 0);
-    EXPECT_EQ(find_data_folder(exe, share), exe);
-    EXPECT_EQ(find_data_folder(empty, share), share);
-    EXPECT_EQ(find_data_folder(empty, empty), "");
-    ASSERT_EQ(chdir(share.c_str()), 0); // the working directory holds data/: it wins
-    EXPECT_EQ(find_data_folder(exe, share), "");
-    ASSERT_EQ(chdir(saved), 0);
-}
-
 } // namespace
 
 namespace {
