@@ -7,9 +7,9 @@ cd "$(dirname "$0")/.."
 dir=${1:-build-release}
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMW_BENCH=OFF >/dev/null
 cmake --build "$dir" --target morrowick content song dist_files
-(cd "$dir" && cpack --config CPackConfig.cmake -G "DEB;TGZ" >/dev/null)
+(cd "$dir" && cpack --config CPackConfig.cmake >/dev/null)
 deb=$(ls "$dir"/morrowick_*.deb)
-lintian --no-tag-display-limit "$deb" || true
+lintian --tag-display-limit 0 "$deb" || true
 if lintian "$deb" | grep -q '^E:'; then
     echo "package.sh: lintian reports errors" >&2
     exit 1
