@@ -47,7 +47,8 @@ bool find_data_folder(const std::string& executable_dir, const std::string& shar
     if (executable_dir.empty())
         return false;
     const fs::path exe(executable_dir);
-    const fs::path candidates[2] = { exe, share_from_exe.empty() ? fs::path() : (exe / share_from_exe).lexically_normal() };
+    const fs::path candidates[2]
+        = { exe, share_from_exe.empty() ? fs::path() : (exe / share_from_exe).lexically_normal() };
     for (const fs::path& dir : candidates) {
         if (!dir.empty() && data_folder_lacks(dir.string()) == DATA_FOLDER_COMPLETE) {
             *found = dir.string();

@@ -61,7 +61,8 @@ int choose_data_folder(const ExtraOptions& extra)
     } else {
         const std::string exe_dir = executable_folder();
         if (!find_data_folder(exe_dir, SHARE_FROM_EXECUTABLE, &dir)) {
-            const std::string share = (std::filesystem::path(exe_dir) / SHARE_FROM_EXECUTABLE).lexically_normal().string();
+            const std::string share
+                = (std::filesystem::path(exe_dir) / SHARE_FROM_EXECUTABLE).lexically_normal().string();
             std::fprintf(stderr, "morrowick: no data/ and xm/morrowick.xm in the working directory, %s or %s\n",
                 exe_dir.empty() ? "?" : exe_dir.c_str(), exe_dir.empty() ? "?" : share.c_str());
         }
