@@ -14,6 +14,7 @@ std::atomic<uint32_t> song_row { 0 };
 uint32_t elapsed_ticks = 0;
 uint32_t last_tick = 0;
 uint64_t ticks_since_reset = 0;
+uint32_t tick_timer_reset_ms = 0;
 bool sequencer_verbose = false;
 
 namespace {
@@ -31,7 +32,8 @@ void sync_callback(uint32_t value, uint32_t position, uint32_t row)
 
 void reset_tick_timer()
 {
-    last_tick = clock_now_ms() >> 5;
+    tick_timer_reset_ms = clock_now_ms();
+    last_tick = tick_timer_reset_ms >> 5;
     ticks_since_reset = 0;
 }
 
@@ -114,9 +116,10 @@ void run_main_loop()
         // Scene time: the ticks the waits counted, and those passed since the last wait.
         const uint32_t now = clock_now_ms();
         const uint64_t ticks = ticks_since_reset + (((now >> 5) - last_tick) & TICK_MASK);
-        std::printf("%10.3f s  end: %llu ticks of scene time (%.3f s), %llu frames shown, vsync %s\n", now / 1000.0,
-            static_cast<unsigned long long>(ticks), double(ticks) * 0.032,
-            static_cast<unsigned long long>(display_frames_shown()), display_vsync_state());
+        std::printf("%10.3f s  end: %llu ticks of scene time = %.3f s, run %.3f s, %llu frames shown, vsync %s\n",
+            now / 1000.0, static_cast<unsigned long long>(ticks), double(ticks) * 0.032,
+            double(now - tick_timer_reset_ms) / 1000.0, static_cast<unsigned long long>(display_frames_shown()),
+            display_vsync_state());
         std::fflush(stdout);
     }
 }
