@@ -83,8 +83,8 @@ void draw_stars(const StarField* field, Surface* surface)
         const float zf = single(star->z);
         const uint32_t level = uint32_t(trunc_i32(star->w)) & 0xFFu;
         const uint32_t colour = level * 0x01010101u;
-        splat_point(
-            surface, single(star->x * 150.0 / double(zf) + 160.0), single(star->y * 150.0 / double(zf) + 120.0), colour);
+        splat_point(surface, single(star->x * 150.0 / double(zf) + 160.0), single(star->y * 150.0 / double(zf) + 120.0),
+            colour);
     }
 }
 

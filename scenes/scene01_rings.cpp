@@ -5,9 +5,9 @@
 
 #include "app/demo.h"
 #include "display/demo_rand.h"
+#include "display/numeric.h"
 #include "display/pixel.h"
 #include "effects/light.h"
-#include "display/numeric.h"
 
 namespace {
 

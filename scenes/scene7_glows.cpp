@@ -6,11 +6,11 @@
 #include <numbers>
 
 #include "app/demo.h"
+#include "display/numeric.h"
 #include "effects/light.h"
 #include "gfx2d/image.h"
 #include "gfx2d/tables.h"
 #include "scenes/scene_data.h"
-#include "display/numeric.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <cstdlib>
 
 #include "app/demo.h"
+#include "display/numeric.h"
 #include "gfx2d/anim.h"
 #include "gfx2d/blit.h"
 #include "scenes/scene_data.h"
-#include "display/numeric.h"
 
 Surface* run_surface = nullptr;
 uint32_t* run_palette = nullptr;

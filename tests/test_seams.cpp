@@ -3,8 +3,8 @@
 
 #include <cstdio>
 #include <cstring>
-#include <sys/wait.h>
 #include <string>
+#include <sys/wait.h>
 #include <vector>
 
 #include "app/command_line.h"
@@ -127,8 +127,8 @@ TEST(CommandLine, OptionCorners)
     EXPECT_EQ(run_time_limit_ms(1.5), 1500u);
     EXPECT_EQ(run_time_limit_ms(0), 0u);
 
-    for (const char* item : { "--data=", "--scale=", "--seconds=", "--mute", "--verbose", "--capture=", "--seed=",
-             "--fps=", "--sheet", "--help", "--version", "exit status", " 2 ", "255" })
+    for (const char* item : { "--data=", "--scale=", "--seconds=", "--mute", "--verbose",
+             "--capture=", "--seed=", "--fps=", "--sheet", "--help", "--version", "exit status", " 2 ", "255" })
         EXPECT_NE(std::strstr(USAGE_TEXT, item), nullptr) << item;
 }
 
