@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/clock.h"
+#include "app/controls.h"
 #include "app/demo.h"
 #include "scenes/scene_table.h"
 
@@ -34,6 +35,12 @@ void reset_tick_timer()
 
 uint32_t wait_tick()
 {
+    controls_before_wait();
+    return controls_after_wait(wait_for_next_tick());
+}
+
+uint32_t wait_for_next_tick()
+{
     for (;;) {
         const uint32_t now = clock_now_ms();
         const uint32_t tick = now >> 5;
@@ -53,7 +60,7 @@ uint32_t wait_tick()
 
 bool scene_keeps_running(uint32_t own_a, uint32_t own_b)
 {
-    if (quit_flag())
+    if (quit_flag() || controls_jump_pending())
         return false;
     const uint32_t n = current_scene_number();
     return n >= FIRST_CUE || n == own_a || n == own_b;
@@ -71,7 +78,7 @@ void consume_scene_event(uint32_t seen)
 void wait_scene()
 {
     for (;;) {
-        if (quit_flag())
+        if (quit_flag() || controls_jump_pending())
             return;
         const uint32_t n = current_scene_number();
         if (n < SCENE_COUNT && n != 12 && n != 15)
@@ -92,6 +99,7 @@ void run_main_loop()
 {
     uint32_t previous = 0xFFFFFFFFu;
     while (!quit_flag()) {
+        controls_apply_jump(); // a jump asked for during the last scene
         const uint32_t n = current_scene_number();
         if (sequencer_verbose && n != previous) {
             std::printf("%10.3f s  scene %3u  position %3u  row %3u\n", clock_now_ms() / 1000.0, n,
@@ -102,7 +110,7 @@ void run_main_loop()
         scene_function_for(n)();
         // A scene that gives up at once while its number stands (its file is missing) is not
         // called again before the next tick, so the loop does not spin a core.
-        if (!quit_flag() && n < SCENE_COUNT && current_scene_number() == n)
+        if (!quit_flag() && !controls_jump_pending() && n < SCENE_COUNT && current_scene_number() == n)
             elapsed_ticks = wait_tick();
         poll_messages();
     }
