@@ -351,8 +351,11 @@ TEST(Jumps, EverySceneChangeShowsTheFramesOfAPositionStart)
         changes = song_scene_changes(&song.map);
     }
     ASSERT_GT(changes.size(), 10u);
-    // The chain runs backwards from the end, so each jump leaves a scene that has run.
-    std::vector<SongSync> order(changes.rbegin(), changes.rend());
+    // The chain runs backwards from the end and goes to each place twice, so the second visit
+    // leaves a scene that has just run there.
+    std::vector<SongSync> order;
+    for (auto c = changes.rbegin(); c != changes.rend(); ++c)
+        order.insert(order.end(), { *c, *c });
     struct Chain {
         size_t next = 0;
         int64_t recording_from = -1; // output frame of a jump's first drawn frame
@@ -386,7 +389,7 @@ TEST(Jumps, EverySceneChangeShowsTheFramesOfAPositionStart)
             jumped_hashes.push_back(f.hash);
     ASSERT_EQ(jumped_hashes.size(), order.size() * COMPARED_FRAMES);
 
-    for (size_t i = 0; i < order.size(); ++i) {
+    for (size_t i = 1; i < order.size(); i += 2) {
         const std::string place = std::to_string(order[i].position) + ":" + std::to_string(order[i].row);
         SCOPED_TRACE("scene change " + place + " (scene " + std::to_string(order[i].value) + ")");
         const ChildRun started = run_capture_child(
@@ -405,7 +408,7 @@ TEST(Jumps, EverySceneChangeShowsTheFramesOfAPositionStart)
     }
     // The places differ from one another: the comparison is not of black frames.
     std::sort(jumped_hashes.begin(), jumped_hashes.end());
-    EXPECT_GT(std::unique(jumped_hashes.begin(), jumped_hashes.end()) - jumped_hashes.begin(), ptrdiff_t(order.size()));
+    EXPECT_GT(std::unique(jumped_hashes.begin(), jumped_hashes.end()) - jumped_hashes.begin(), ptrdiff_t(changes.size()));
 }
 
 // After the last scene ends, --loop plays the opening exactly as a fresh start does.
