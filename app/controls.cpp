@@ -36,11 +36,14 @@ struct Controls {
     bool jump_pending = false;
     int jump_position = 0, jump_row = 0;
     uint32_t jumps = 0;
-    // Cues of the last jump still to hand over, one per frame, and the value handed last.
+    // The last jump's replay: the scene's time from its entry to the place, in segments that
+    // end where a cue was sent. The wait of frame k returns segment k's ticks on top of its own,
+    // and cue k + 1 is handed over at the end of frame k, where the next frame first reads it.
     std::vector<uint32_t> cues;
-    size_t next_cue = 0;
+    std::vector<uint32_t> segments;
+    size_t replay_frame = 0; // waits since the jump
+    bool frame_waited = false;
     uint32_t last_fed = 0;
-    uint32_t catch_up = 0; // ticks added to the first wait after a jump
 
     bool paused = false;
     bool step_once = false; // a jump while paused shows one frame of the new place
@@ -91,17 +94,12 @@ void refresh_overlay()
     display_set_overlay(controls.overlay_pixels.data(), OVERLAY_WIDTH, OVERLAY_HEIGHT);
 }
 
-// Ticks a scene has run for at (position, row) since its number was sent at (from_position,
-// from_row): the difference of the ticks in which the two rows start.
-uint32_t ticks_between(int from_position, int from_row, int position, int row)
+// The tick in which (position, row) starts, counted from the song's start (-1 outside it).
+int64_t tick_of_row(int position, int row)
 {
-    const double from = sound_module_row_seconds(controls.module, from_position, from_row);
-    const double to = sound_module_row_seconds(controls.module, position, row);
-    if (from < 0 || to < from)
-        return 0;
     constexpr int64_t FRAMES_PER_TICK = SOUND_SAMPLE_RATE / 1000 * 32;
-    const auto tick_of = [](double seconds) { return int64_t(seconds * SOUND_SAMPLE_RATE + 0.5) / FRAMES_PER_TICK; };
-    return uint32_t(tick_of(to) - tick_of(from));
+    const double seconds = sound_module_row_seconds(controls.module, position, row);
+    return seconds < 0 ? -1 : int64_t(seconds * SOUND_SAMPLE_RATE + 0.5) / FRAMES_PER_TICK;
 }
 
 // Puts everything a place in the song depends on as a fresh start would have it.
@@ -124,11 +122,20 @@ void jump_to(int position, int row)
     }
     song_position.store(uint32_t(place.sync_position), std::memory_order_relaxed);
     song_row.store(uint32_t(place.sync_row), std::memory_order_relaxed);
-    scene_number.store(place.scene, std::memory_order_relaxed);
+    scene_number.store(place.entry_scene, std::memory_order_relaxed);
     controls.cues = place.cues;
-    controls.next_cue = 1; // cues[0] is the scene number itself
-    controls.last_fed = place.scene;
-    controls.catch_up = ticks_between(place.scene_position, place.scene_row, position, row);
+    controls.segments.clear();
+    const int64_t target = tick_of_row(position, row);
+    for (size_t i = 0; i < place.cue_places.size(); ++i) {
+        const int64_t from = tick_of_row(place.cue_places[i].position, place.cue_places[i].row);
+        const int64_t to = i + 1 < place.cue_places.size()
+            ? tick_of_row(place.cue_places[i + 1].position, place.cue_places[i + 1].row)
+            : target;
+        controls.segments.push_back(from >= 0 && to > from ? uint32_t(to - from) : 0);
+    }
+    controls.replay_frame = 0;
+    controls.frame_waited = false;
+    controls.last_fed = place.entry_scene;
     controls.jumps++;
     controls.step_once = controls.paused;
     reset_tick_timer();
@@ -339,8 +346,9 @@ void controls_before_wait()
 
 uint32_t controls_after_wait(uint32_t ticks_passed)
 {
-    ticks_passed += controls.catch_up;
-    controls.catch_up = 0;
+    if (controls.replay_frame < controls.segments.size())
+        ticks_passed += controls.segments[controls.replay_frame++];
+    controls.frame_waited = true;
     const Clock::time_point now = Clock::now();
     controls.wait_left = now;
     controls.timing = true;
@@ -352,22 +360,29 @@ uint32_t controls_after_wait(uint32_t ticks_passed)
         controls.frames = 1;
         controls.fps_since = now;
     }
-    // A jump's cues, one per frame, until the song sends something of its own.
-    if (controls.next_cue < controls.cues.size()) {
-        uint32_t seen = current_scene_number();
-        if (seen == controls.last_fed || seen == CUE_CONSUMED) {
-            const uint32_t cue = controls.cues[controls.next_cue++];
-            if (scene_number.compare_exchange_strong(seen, cue, std::memory_order_relaxed))
-                controls.last_fed = cue;
-            else
-                controls.next_cue = controls.cues.size();
-        } else {
-            controls.next_cue = controls.cues.size();
-        }
-    }
     if (controls.overlay)
         refresh_overlay();
     return ticks_passed;
+}
+
+void controls_frame_done()
+{
+    if (!controls.frame_waited)
+        return;
+    controls.frame_waited = false;
+    // The next cue of a jump, unless the song has sent something of its own meanwhile (a scene
+    // that consumes an event leaves 255).
+    if (controls.replay_frame == 0 || controls.replay_frame >= controls.cues.size())
+        return;
+    uint32_t seen = current_scene_number();
+    const uint32_t cue = controls.cues[controls.replay_frame];
+    if ((seen == controls.last_fed || seen == CUE_CONSUMED)
+        && scene_number.compare_exchange_strong(seen, cue, std::memory_order_relaxed)) {
+        controls.last_fed = cue;
+    } else {
+        controls.cues.clear();
+        controls.segments.clear();
+    }
 }
 
 void end_demo()

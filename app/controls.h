@@ -3,8 +3,8 @@
 // A place in the song is a place in the demo. A jump (the keys, --position, the loop) puts the
 // song there, puts back the state set-up left (random stream, the scenes' lasting state, the four
 // shared Surfaces cleared), sets the sync values the song had sent up to that row and re-enters
-// the scene in force with its clock caught up to the place (its first wait returns the ticks it
-// had run for there); the cues it had seen since its scene number follow, one per frame.
+// the scene in force with its clock caught up to the place and the cues it had seen handed over
+// at their times (see controls_after_wait).
 //
 // Keys act only in live mode (never in capture): Space pause, Left/Right one song position,
 // PgUp/PgDn the previous/next scene change, Home the beginning, F1 overlay, F12 screenshot.
@@ -67,7 +67,10 @@ std::string controls_screenshot();
 
 // The tick timer's hooks: before a wait (holds while paused, counts the frame's work time) and
 // after it (hands over the next cue of a jump, refreshes the overlay).
-// The first wait after a jump mid-scene also returns the ticks the scene had run for when the
-// song reached the place, so the scene's own animation catches up in its first frame.
+// After a jump mid-scene the first waits also return the ticks the scene had run for when the
+// song reached the place, in one segment per cue it had seen, and the cues are handed over
+// between those frames (controls_frame_done, from the message pump at the end of each frame).
+// So the scene's animation catches up in a few frames, each cue at its time.
 void controls_before_wait();
 uint32_t controls_after_wait(uint32_t ticks_passed);
+void controls_frame_done();

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/demo.h"
+#include "app/sequencer.h"
 #include "sound/sound.h"
 
 namespace {
@@ -16,6 +17,12 @@ bool before_or_at(const SongSync& s, int position, int row)
 bool is_scene_number(uint32_t value)
 {
     return value < SCENE_COUNT;
+}
+
+// Two scene numbers played by one function: the second keeps the first one's run going.
+bool one_scene(uint32_t a, uint32_t b)
+{
+    return a == b || (scene_table && scene_function_for(a) == scene_function_for(b));
 }
 
 // A scene in force for fewer rows than this (a wait of a row or two between two runs of one
@@ -108,15 +115,26 @@ void song_place_at(const SongMap* map, int position, int row, SongPlace* place)
     size_t end = 0; // syncs [0, end) are at or before the place
     while (end < map->syncs.size() && before_or_at(map->syncs[end], position, row))
         ++end;
-    size_t start = end; // the last scene number among them
-    while (start > 0 && !is_scene_number(map->syncs[start - 1].value))
-        --start;
-    if (start > 0) {
-        const SongSync& s = map->syncs[start - 1];
-        place->scene = s.value;
+    size_t last_scene = end; // the last scene number among them, then the entry of its run
+    while (last_scene > 0 && !is_scene_number(map->syncs[last_scene - 1].value))
+        --last_scene;
+    if (last_scene > 0)
+        place->scene = map->syncs[last_scene - 1].value;
+    size_t entry = last_scene;
+    for (size_t i = last_scene; i > 1; --i) {
+        const uint32_t v = map->syncs[i - 2].value;
+        if (is_scene_number(v) && !one_scene(v, place->scene))
+            break;
+        if (is_scene_number(v))
+            entry = i - 1;
+    }
+    if (entry > 0) {
+        const SongSync& s = map->syncs[entry - 1];
+        place->entry_scene = s.value;
         place->scene_position = s.position;
         place->scene_row = s.row;
         place->cues.push_back(s.value);
+        place->cue_places.push_back(s);
     }
     place->last_value = place->scene;
     if (end > 0) {
@@ -125,10 +143,12 @@ void song_place_at(const SongMap* map, int position, int row, SongPlace* place)
         place->sync_row = last.row;
         place->last_value = last.value;
     }
-    for (size_t i = start; i < end; ++i) {
+    for (size_t i = entry; i < end; ++i) {
         const uint32_t v = map->syncs[i].value;
-        if (v >= FIRST_CUE && (place->cues.empty() || place->cues.back() != v))
+        if (!place->cues.empty() && place->cues.back() != v) {
             place->cues.push_back(v);
+            place->cue_places.push_back(map->syncs[i]);
+        }
     }
 }
 

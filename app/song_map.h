@@ -26,12 +26,16 @@ struct SongMap {
 struct SongPlace {
     int position, row; // the place itself
     uint32_t scene; // the scene in force (0 before any scene number)
-    int scene_position, scene_row; // where that scene number was sent (0, 0 if never)
+    // Where the scene's function was entered: the first of the scene numbers sent since then
+    // that share one function (3 then 4 run on in the one wall scene), and its row.
+    uint32_t entry_scene;
+    int scene_position, scene_row;
     int sync_position, sync_row; // the last sync at or before the place (0, 0 if none)
     uint32_t last_value; // its value (the scene number before any sync)
-    // The distinct values the scene has seen since its number was sent, in order, repeats of
-    // the previous value dropped; the last one is what the scene number holds at the place.
+    // The entry number, then the distinct values the scene has seen since, in order (repeats of
+    // the previous value dropped); the last one is what the scene number holds at the place.
     std::vector<uint32_t> cues;
+    std::vector<SongSync> cue_places; // where each of them was sent
 };
 
 // Reads every order position's rows and sync values. False for a song without positions.

@@ -232,6 +232,7 @@ void handle_window_event(const SDL_Event* event)
 
 void poll_messages()
 {
+    controls_frame_done(); // a scene's frame ends here
     if (run_time_limited && clock_now_ms() - run_time_start >= run_time_ms)
         set_quit_flag();
     if (!SDL_WasInit(SDL_INIT_EVENTS))
