@@ -105,6 +105,8 @@ int64_t tick_of_row(int position, int row)
 // Puts everything a place in the song depends on as a fresh start would have it.
 void jump_to(int position, int row)
 {
+    controls.jump_position = position;
+    controls.jump_row = row;
     SongPlace place;
     song_place_at(&controls.map, position, row, &place);
     sound_seek(controls.play, position, row);
@@ -328,7 +330,9 @@ void controls_before_wait()
     const Clock::time_point now = Clock::now();
     if (controls.timing)
         controls.work_ms = std::chrono::duration<double, std::milli>(now - controls.wait_left).count();
-    if (!controls.paused || controls.step_once) {
+    // A jump while paused still plays the frames that bring the scene to the place.
+    const bool replaying = controls.replay_frame < controls.segments.size();
+    if (!controls.paused || controls.step_once || replaying) {
         controls.step_once = false;
         return;
     }

@@ -45,7 +45,7 @@ bool controls_start_at(int position, int row);
 // Asks for a jump: the running scene returns, the main loop makes it. False outside the song.
 bool controls_request_jump(int position, int row);
 bool controls_jump_pending();
-// Where the pending jump goes (false when none is pending).
+// Where the pending jump goes, or the last one went (false when none is pending).
 bool controls_pending_jump(int* position, int* row);
 // Makes the jump asked for (main loop, between scenes).
 void controls_apply_jump();

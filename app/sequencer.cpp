@@ -98,12 +98,20 @@ SceneFunction scene_function_for(uint32_t number)
 void run_main_loop()
 {
     uint32_t previous = 0xFFFFFFFFu;
+    uint32_t jumps = controls_jump_count();
     while (!quit_flag()) {
         controls_apply_jump(); // a jump asked for during the last scene
         const uint32_t n = current_scene_number();
-        if (sequencer_verbose && n != previous) {
-            std::printf("%10.3f s  scene %3u  position %3u  row %3u\n", clock_now_ms() / 1000.0, n,
+        const bool jumped = controls_jump_count() != jumps;
+        jumps = controls_jump_count();
+        if (sequencer_verbose && (n != previous || jumped)) {
+            std::printf("%10.3f s  scene %3u  position %3u  row %3u", clock_now_ms() / 1000.0, n,
                 song_position.load(std::memory_order_relaxed), song_row.load(std::memory_order_relaxed));
+            int to_position = 0, to_row = 0;
+            controls_pending_jump(&to_position, &to_row); // the last jump's place
+            if (jumped)
+                std::printf("  (jump to %d:%d)", to_position, to_row);
+            std::printf("\n");
             std::fflush(stdout);
         }
         previous = n;
