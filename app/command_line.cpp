@@ -26,7 +26,7 @@ const char* const USAGE_TEXT = "usage: morrowick [32|24|16|8] [window] [sound] [
                                "  --seed=N        capture: random seed (default 1)\n"
                                "  --fps=30|60     capture: standard video frame rate (default 125/4)\n"
                                "  --sheet         capture: one PNG with a grid of frames over the whole demo\n"
-                               "  --size=WxH      capture: the picture integer-scaled and centred on a black WxH frame\n"
+                               "  --size=WxH      capture: picture scaled whole, centred on a black WxH frame\n"
                                "  --from=P[:R]    capture: from song position P, row R (no start-up pause)\n"
                                "  --to=P[:R]      capture: up to where song position P, row R starts\n"
                                "                  (--scale: video 4, PNG frames 1; --seconds: capture length)\n"

@@ -1,8 +1,8 @@
 // overlay.cpp -- a 5x7 bitmap font and the overlay box drawn with it.
 #include "app/overlay.h"
 
-#include <cctype>
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace {
@@ -104,8 +104,8 @@ void draw_overlay_text(uint32_t* argb, int width, int height, int x, int y, cons
 
 const char* scene_name(uint32_t scene)
 {
-    static const char* const names[17] = { "rings", "rings and noise", "field lines", "credits wall",
-        "credits closing", "road drive", "bottle", "twin glows", "running figure", "globe", "shells", "swarm", "wait",
-        "landscape", "picture zoom", "wait", "closing flames" };
+    static const char* const names[17] = { "rings", "rings and noise", "field lines", "credits wall", "credits closing",
+        "road drive", "bottle", "twin glows", "running figure", "globe", "shells", "swarm", "wait", "landscape",
+        "picture zoom", "wait", "closing flames" };
     return scene < 17 ? names[scene] : "";
 }

@@ -45,8 +45,8 @@ void add_mesh(Mesh* mesh)
 int save_scene_state()
 {
     release_scene_state();
-    for (Mesh* mesh : { footpath_mesh, box1_mesh, box2_mesh, road_mesh, conerow_mesh, chickcone_mesh, roadline_mesh,
-             bottle_mesh })
+    for (Mesh* mesh :
+        { footpath_mesh, box1_mesh, box2_mesh, road_mesh, conerow_mesh, chickcone_mesh, roadline_mesh, bottle_mesh })
         add_mesh(mesh);
     if (ring_table)
         for (int i = 0; i < RING_COUNT; ++i)

@@ -89,8 +89,8 @@ TEST(SongMap, SceneInForceAndCuesSeenComeFromThePatterns)
         EXPECT_EQ(place.cues, c.cues);
     }
     const std::vector<SongSync> changes = song_scene_changes(&song.map);
-    const int expected[][3] = { { 0, 0, 0 }, { 1, 0, 1 }, { 1, 4, 2 }, { 2, 0, 5 }, { 3, 0, 1 }, { 3, 4, 2 },
-        { 4, 0, 16 }, { 4, 7, 12 } };
+    const int expected[][3]
+        = { { 0, 0, 0 }, { 1, 0, 1 }, { 1, 4, 2 }, { 2, 0, 5 }, { 3, 0, 1 }, { 3, 4, 2 }, { 4, 0, 16 }, { 4, 7, 12 } };
     ASSERT_EQ(changes.size(), std::size(expected));
     for (size_t i = 0; i < changes.size(); ++i) {
         EXPECT_EQ(changes[i].position, expected[i][0]) << i;
@@ -107,8 +107,8 @@ TEST(SongMap, MomentaryScenesAndRepeatedCuesAreLeftOut)
     SongMap map;
     map.rows = { 64, 64, 64 };
     // A wait on the last row between two runs of the opening, then a cue repeated on every row.
-    map.syncs = { { 0, 0, 0 }, { 0, 63, 12 }, { 1, 0, 1 }, { 1, 1, 250 }, { 1, 2, 250 }, { 1, 3, 241 },
-        { 1, 4, 250 }, { 2, 0, 2 } };
+    map.syncs = { { 0, 0, 0 }, { 0, 63, 12 }, { 1, 0, 1 }, { 1, 1, 250 }, { 1, 2, 250 }, { 1, 3, 241 }, { 1, 4, 250 },
+        { 2, 0, 2 } };
     const std::vector<SongSync> changes = song_scene_changes(&map);
     ASSERT_EQ(changes.size(), 3u);
     EXPECT_EQ(changes[1].position, 1);
@@ -392,10 +392,10 @@ TEST(Jumps, EverySceneChangeShowsTheFramesOfAPositionStart)
     for (size_t i = 1; i < order.size(); i += 2) {
         const std::string place = std::to_string(order[i].position) + ":" + std::to_string(order[i].row);
         SCOPED_TRACE("scene change " + place + " (scene " + std::to_string(order[i].value) + ")");
-        const ChildRun started = run_capture_child(
-            { "--position=" + place, "--capture=null", seconds_for(CAPTURE_PAUSE_TICKS + COMPARED_FRAMES),
-                "--data=" + data_folder() },
-            [](const CaptureFrame& f) { return f.song_tick >= 0; });
+        const ChildRun started
+            = run_capture_child({ "--position=" + place, "--capture=null",
+                                    seconds_for(CAPTURE_PAUSE_TICKS + COMPARED_FRAMES), "--data=" + data_folder() },
+                [](const CaptureFrame& f) { return f.song_tick >= 0; });
         ASSERT_EQ(started.exit_code, 0);
         std::vector<uint64_t> hashes;
         for (const ChildFrame& f : started.frames)
@@ -408,7 +408,8 @@ TEST(Jumps, EverySceneChangeShowsTheFramesOfAPositionStart)
     }
     // The places differ from one another: the comparison is not of black frames.
     std::sort(jumped_hashes.begin(), jumped_hashes.end());
-    EXPECT_GT(std::unique(jumped_hashes.begin(), jumped_hashes.end()) - jumped_hashes.begin(), ptrdiff_t(changes.size()));
+    EXPECT_GT(
+        std::unique(jumped_hashes.begin(), jumped_hashes.end()) - jumped_hashes.begin(), ptrdiff_t(changes.size()));
 }
 
 // After the last scene ends, --loop plays the opening exactly as a fresh start does.
@@ -425,9 +426,9 @@ TEST(Loop, TheOpeningPlaysAgainAfterTheEnd)
             return *jumps >= 0 && int64_t(f.index) >= *jumps;
         });
     ASSERT_EQ(looped.exit_code, 0);
-    const ChildRun fresh
-        = run_capture_child({ "--capture=null", seconds_for(CAPTURE_PAUSE_TICKS + COMPARED_FRAMES), "--data=" + data_folder() },
-            [](const CaptureFrame& f) { return f.song_tick >= 0; });
+    const ChildRun fresh = run_capture_child(
+        { "--capture=null", seconds_for(CAPTURE_PAUSE_TICKS + COMPARED_FRAMES), "--data=" + data_folder() },
+        [](const CaptureFrame& f) { return f.song_tick >= 0; });
     std::vector<uint64_t> a, b;
     for (const ChildFrame& f : looped.frames)
         if (f.hash)
@@ -496,13 +497,13 @@ TEST(Screenshot, IsTheCapturedFrame)
     std::filesystem::create_directories(dir);
     const std::string cwd = std::filesystem::current_path().string();
     ASSERT_EQ(chdir(dir.c_str()), 0); // screenshots go to the working directory at start-up
-    const ChildRun run = run_capture_child({ "8", "--capture=null", seconds_for(CAPTURE_PAUSE_TICKS + 41),
-                                               "--data=" + data_folder() },
-        [](const CaptureFrame& f) {
-            if (f.song_tick == 40 && controls_screenshot().empty())
-                _exit(43);
-            return f.song_tick == 40;
-        });
+    const ChildRun run
+        = run_capture_child({ "8", "--capture=null", seconds_for(CAPTURE_PAUSE_TICKS + 41), "--data=" + data_folder() },
+            [](const CaptureFrame& f) {
+                if (f.song_tick == 40 && controls_screenshot().empty())
+                    _exit(43);
+                return f.song_tick == 40;
+            });
     ASSERT_EQ(chdir(cwd.c_str()), 0);
     ASSERT_EQ(run.exit_code, 0);
     uint64_t captured = 0;
@@ -536,8 +537,8 @@ TEST(CaptureRange, SizedFramesOfASongRange)
     }
     const int to_position = from.position + 1;
     const std::string place = std::to_string(from.position) + ":" + std::to_string(from.row);
-    const ChildRun run = run_capture_child(
-        { "--capture=null", "--size=800x600", "--from=" + place, "--to=" + std::to_string(to_position), "--data=" + data },
+    const ChildRun run = run_capture_child({ "--capture=null", "--size=800x600", "--from=" + place,
+                                               "--to=" + std::to_string(to_position), "--data=" + data },
         {}, [](const CaptureFrame& f) {
             if (f.width != 800 || f.height != 600)
                 _exit(44);
