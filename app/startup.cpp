@@ -240,8 +240,7 @@ int demo_main(int argc, const char* const* argv)
         }
     }
     const int from_order = extra.from ? extra.from_order : 0, from_row = extra.from ? extra.from_row : 0;
-    const bool to_after_from
-        = extra.to_order > from_order || (extra.to_order == from_order && extra.to_row > from_row);
+    const bool to_after_from = extra.to_order > from_order || (extra.to_order == from_order && extra.to_row > from_row);
     if (extra.to && (!song_place_valid(controls_song_map(), extra.to_order, extra.to_row) || !to_after_from)) {
         std::fprintf(stderr, "morrowick: --to: the song has no row %d at position %d after the start\n", extra.to_row,
             extra.to_order);
