@@ -195,6 +195,10 @@ bool split_arguments(int argc, const char* const* argv, ExtraOptions* extra, std
         extra->error = "--size, --from and --to need --capture";
         return false;
     }
+    if (extra->loop && !extra->capture_path.empty() && !(extra->seconds > 0)) {
+        extra->error = "--loop in a capture needs --seconds (it would never end)";
+        return false;
+    }
     if (extra->from && extra->position) {
         extra->error = "--from is the capture's --position: give one of them";
         return false;

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <vector>
 
@@ -20,6 +21,18 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The main thread's CPU time in milliseconds (the frame's own work, not the neighbours'); wall
+// time where the system has no per-thread clock.
+double thread_cpu_ms()
+{
+#if defined(CLOCK_THREAD_CPUTIME_ID)
+    timespec t {};
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) == 0)
+        return double(t.tv_sec) * 1000.0 + double(t.tv_nsec) / 1.0e6;
+#endif
+    return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
+}
 
 constexpr uint32_t PAUSE_POLL_MS = 15;
 constexpr int OVERLAY_WIDTH = 320;
@@ -50,9 +63,9 @@ struct Controls {
 
     bool overlay = false;
     std::vector<uint32_t> overlay_pixels;
-    Clock::time_point wait_left; // when the last wait returned
+    double wait_left_cpu_ms = 0; // CPU time when the last wait returned
     bool timing = false;
-    double work_ms = 0; // the last frame's time between its waits
+    double work_ms = 0; // the last frame's CPU time between its waits
     uint32_t frames = 0; // frames since fps_since
     Clock::time_point fps_since;
     double fps = 0;
@@ -327,9 +340,8 @@ std::string controls_screenshot()
 
 void controls_before_wait()
 {
-    const Clock::time_point now = Clock::now();
     if (controls.timing)
-        controls.work_ms = std::chrono::duration<double, std::milli>(now - controls.wait_left).count();
+        controls.work_ms = thread_cpu_ms() - controls.wait_left_cpu_ms;
     // A jump while paused still plays the frames that bring the scene to the place.
     const bool replaying = controls.replay_frame < controls.segments.size();
     if (!controls.paused || controls.step_once || replaying) {
@@ -354,7 +366,7 @@ uint32_t controls_after_wait(uint32_t ticks_passed)
         ticks_passed += controls.segments[controls.replay_frame++];
     controls.frame_waited = true;
     const Clock::time_point now = Clock::now();
-    controls.wait_left = now;
+    controls.wait_left_cpu_ms = thread_cpu_ms();
     controls.timing = true;
     if (controls.frames++ == 0)
         controls.fps_since = now;

@@ -143,17 +143,17 @@ TEST(SongMap, PlacesAndOptionsOnTheCommandLine)
     }
     ExtraOptions extra;
     std::string line;
-    const char* good[] = { "morrowick", "--capture=x.mp4", "--size=1920x1080", "--from=3:8", "--to=9", "--loop" };
-    ASSERT_TRUE(split_arguments(6, good, &extra, &line)) << extra.error;
+    const char* good[]
+        = { "morrowick", "--capture=x.mp4", "--size=1920x1080", "--from=3:8", "--to=9", "--loop", "--seconds=9" };
+    ASSERT_TRUE(split_arguments(7, good, &extra, &line)) << extra.error;
     EXPECT_EQ(extra.frame_width * 10000 + extra.frame_height, 1920 * 10000 + 1080);
     EXPECT_TRUE(extra.from && extra.to && extra.loop);
     EXPECT_EQ(extra.from_order * 100 + extra.from_row, 308);
     const std::vector<std::vector<const char*>> bad = {
         { "morrowick", "--size=1920x1080" }, // needs --capture
-        { "morrowick", "--capture=null", "--size=300x200" },
-        { "morrowick", "--capture=null", "--size=1921x1080" },
-        { "morrowick", "--capture=null", "--from=2", "--position=3" },
-        { "morrowick", "--position=3:" },
+        { "morrowick", "--capture=null", "--size=300x200" }, { "morrowick", "--capture=null", "--size=1921x1080" },
+        { "morrowick", "--capture=null", "--from=2", "--position=3" }, { "morrowick", "--position=3:" },
+        { "morrowick", "--capture=null", "--loop" }, // would never end
     };
     for (const auto& args : bad)
         EXPECT_FALSE(split_arguments(int(args.size()), args.data(), &extra, &line)) << args.back();
