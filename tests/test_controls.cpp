@@ -430,12 +430,20 @@ TEST(Loop, TheOpeningPlaysAgainAfterTheEnd)
         { "--capture=null", seconds_for(CAPTURE_PAUSE_TICKS + COMPARED_FRAMES), "--data=" + data_folder() },
         [](const CaptureFrame& f) { return f.song_tick >= 0; });
     std::vector<uint64_t> a, b;
+    int32_t loudest_after_loop = 0;
     for (const ChildFrame& f : looped.frames)
-        if (f.hash)
+        if (f.hash) {
             a.push_back(f.hash);
+            loudest_after_loop = std::max(loudest_after_loop, f.audio_peak);
+        }
+    int32_t loudest_fresh = 0;
     for (const ChildFrame& f : fresh.frames)
-        if (f.hash)
+        if (f.hash) {
             b.push_back(f.hash);
+            loudest_fresh = std::max(loudest_fresh, f.audio_peak);
+        }
+    EXPECT_GT(loudest_after_loop, loudest_fresh / 2); // the song plays again too
+    EXPECT_GT(loudest_fresh, 0);
     ASSERT_EQ(b.size(), size_t(COMPARED_FRAMES));
     ASSERT_GE(a.size(), b.size());
     a.resize(b.size());
