@@ -122,6 +122,8 @@ void jump_to(int position, int row)
     controls.jump_row = row;
     SongPlace place;
     song_place_at(&controls.map, position, row, &place);
+    // Held while the sync values are set, so no sync from the audio thread comes in between.
+    const int was_paused = sound_pause(controls.play, 1);
     sound_seek(controls.play, position, row);
     if (capture_active())
         capture_song_jumped();
@@ -138,6 +140,7 @@ void jump_to(int position, int row)
     song_position.store(uint32_t(place.sync_position), std::memory_order_relaxed);
     song_row.store(uint32_t(place.sync_row), std::memory_order_relaxed);
     scene_number.store(place.entry_scene, std::memory_order_relaxed);
+    sound_pause(controls.play, was_paused);
     controls.cues = place.cues;
     controls.segments.clear();
     const int64_t target = tick_of_row(position, row);
