@@ -356,6 +356,9 @@ void controls_before_wait()
         poll_messages();
         if (controls.overlay)
             refresh_overlay();
+        // Presented again, so the picture survives a rebuilt display (Alt+Enter while paused).
+        if (frame_surface)
+            present(frame_surface, nullptr);
         show_frame();
         demo_clock.sleep_ms(demo_clock.context, PAUSE_POLL_MS);
     }
