@@ -9,11 +9,8 @@
 #include "app/capture.h"
 #include "app/clock.h"
 #include "app/command_line.h"
-<<<<<<< HEAD
-#include "app/data_folder.h"
-=======
 #include "app/controls.h"
->>>>>>> main
+#include "app/data_folder.h"
 #include "app/demo.h"
 #include "app/demo_data.h"
 #include "app/input.h"
