@@ -149,9 +149,13 @@ const Tables& tables()
     return t;
 }
 
-// sin or cos of r (|r.hi| <= 0.8125) with an error below 2^-66 of the result: the table entry
-// for the nearest i/64 plus the angle-sum formula with short series for the remainder d.
-DD sin_cos_fast(DD r, bool want_cos)
+// sin and cos of r (|r.hi| <= 0.8125) with an error below 2^-66 of the result: the table entry
+// for the nearest i/64 plus the angle-sum formulas with short series for the remainder d.
+struct SinCos {
+    DD sin, cos;
+};
+
+SinCos sin_cos_fast(DD r, bool want_sin, bool want_cos)
 {
     const bool negative = r.hi < 0.0;
     if (negative)
@@ -166,11 +170,15 @@ DD sin_cos_fast(DD r, bool want_cos)
     const double cm_tail = d2 * d2 * (1.0 / 24 + d2 * (-1.0 / 720 + d2 * (1.0 / 40320)));
     const DD cm = fast_two_sum(-0.5 * square.hi, -0.5 * square.lo - d.hi * d.lo + cm_tail);
     const DD s = t.sin_at[i], c = t.cos_at[i];
+    SinCos result = {};
+    if (want_sin) { // sin(a + d) = S + C d + S cm + C sm
+        result.sin = add(s, add(add(mul(c, d), mul(s, cm)), c.hi * sm));
+        if (negative)
+            result.sin = neg(result.sin);
+    }
     if (want_cos) // cos(a + d) = C + C cm - S d - S sm
-        return add(c, add(add(mul(c, cm), neg(mul(s, d))), -s.hi * sm));
-    // sin(a + d) = S + C d + S cm + C sm
-    const DD result = add(s, add(add(mul(c, d), mul(s, cm)), c.hi * sm));
-    return negative ? neg(result) : result;
+        result.cos = add(c, add(add(mul(c, cm), neg(mul(s, d))), -s.hi * sm));
+    return result;
 }
 
 DD sin_cos_slow(DD r, bool want_cos)
@@ -223,7 +231,8 @@ double sin_or_cos(double x, bool want_cos)
     const bool use_cos = (shifted & 1) != 0;
     const bool negate = (shifted & 2) != 0;
     double result;
-    if (!rounds_surely(sin_cos_fast(r, use_cos), FAST_ERROR, &result))
+    const SinCos fast = sin_cos_fast(r, !use_cos, use_cos);
+    if (!rounds_surely(use_cos ? fast.cos : fast.sin, FAST_ERROR, &result))
         result = sin_cos_slow(r, use_cos).hi;
     return negate ? -result : result;
 }
@@ -244,8 +253,8 @@ DD asin_small(DD z, bool slow)
 {
     DD y = { asin_guess(z.hi), 0.0 };
     if (!slow) {
-        const DD s = sin_cos_fast(y, false), c = sin_cos_fast(y, true);
-        return two_sum(y.hi, ((z.hi - s.hi) + (z.lo - s.lo)) / c.hi);
+        const SinCos f = sin_cos_fast(y, true, true);
+        return two_sum(y.hi, ((z.hi - f.sin.hi) + (z.lo - f.sin.lo)) / f.cos.hi);
     }
     for (int step = 0; step < 2; ++step)
         y = add(y, div(add(z, neg(sin_series(y))), cos_series(y)));

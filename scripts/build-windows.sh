@@ -99,8 +99,9 @@ build_zlib() {
     # The static library only (the DLL's resource script is not in Debian's source).
     cmake_configure zlib "$source"
     $run_nice cmake --build "$deps/build/zlib" -j "$jobs" --target zlibstatic
-    mkdir -p "$prefix/lib" "$prefix/include"
+    mkdir -p "$prefix/lib/pkgconfig" "$prefix/include"
     cp "$deps/build/zlib/libzlibstatic.a" "$prefix/lib/libz.a"
+    cp "$deps/build/zlib/zlib.pc" "$prefix/lib/pkgconfig/"
     cp "$source/zlib.h" "$deps/build/zlib/zconf.h" "$prefix/include/"
 }
 
@@ -173,8 +174,8 @@ cp -r build/data build/xm "$pkg/"
 sed 's/$/\r/' scripts/windows-readme.txt > "$pkg/README.txt"
 
 # Every DLL the program imports must be part of Windows or shipped beside it.
-system_dlls=" kernel32.dll user32.dll gdi32.dll winmm.dll imm32.dll ole32.dll oleaut32.dll shell32.dll
- setupapi.dll version.dll advapi32.dll msvcrt.dll cfgmgr32.dll dinput8.dll "
+system_dlls=" kernel32.dll user32.dll gdi32.dll winmm.dll imm32.dll ole32.dll oleaut32.dll shell32.dll "
+system_dlls="$system_dlls setupapi.dll version.dll advapi32.dll msvcrt.dll rpcrt4.dll cfgmgr32.dll "
 for dll in $($host-objdump -p "$pkg/morrowick.exe" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
     lower=$(echo "$dll" | tr 'A-Z' 'a-z')
     case "$system_dlls" in
