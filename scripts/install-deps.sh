@@ -24,6 +24,7 @@ xvfb
 xauth
 openbox
 x11-apps
+xdotool
 "
 
 # Cross compilers, Wine to run the result, dpkg-dev for apt-get source; the source packages'
