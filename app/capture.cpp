@@ -2,13 +2,13 @@
 #include "app/capture.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "app/clock.h"
 #include "app/demo.h"
+#include "app/platform.h"
 #include "display/display_device.h"
 #include "sound/sound.h"
 
@@ -241,7 +241,7 @@ int capture_begin(const CaptureOptions* options)
         state.max_frames = ticks < 1 ? 1 : uint64_t(ticks + 0.5);
     }
     // A video writer that dies must not kill the program with SIGPIPE: the write fails instead.
-    std::signal(SIGPIPE, SIG_IGN);
+    platform_ignore_broken_pipe();
     state.saved_clock = demo_clock;
     set_demo_clock(DemoClock { virtual_now, virtual_sleep, virtual_spin, nullptr });
     display_set_virtual(display_sink, nullptr);

@@ -1,7 +1,5 @@
 // capture_output.cpp -- where captured frames go: PNG folder + WAV, video through ffmpeg, contact sheet.
 #include <png.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -14,6 +12,7 @@
 #include <vector>
 
 #include "app/capture.h"
+#include "app/platform.h"
 #include "display/bytes.h"
 #include "sound/sound.h"
 
@@ -30,17 +29,9 @@ bool ends_with(const std::string& s, const char* suffix)
     return true;
 }
 
-// A path in single quotes for the shell.
 std::string shell_quoted(const std::string& s)
 {
-    std::string out = "'";
-    for (char c : s) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    return out + "'";
+    return platform_shell_quoted(s);
 }
 
 // 16-bit stereo 48 kHz WAV, sizes filled in when closed.
@@ -201,23 +192,7 @@ CaptureKind capture_kind(const std::string& path, bool sheet)
 
 std::string find_program(const char* program)
 {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos)
-            end = dirs.size();
-        std::string dir = dirs.substr(start, end - start);
-        if (dir.empty())
-            dir = ".";
-        const std::string candidate = dir + "/" + program;
-        struct stat st;
-        if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        start = end + 1;
-    }
-    return "";
+    return platform_find_program(program);
 }
 
 uint64_t hash_frame_rgb(const uint32_t* xrgb, int width, int height)
@@ -333,7 +308,7 @@ bool start_output(CaptureOutput* out)
         const int width = out->width, height = out->height;
         // The video is encoded while the demo runs; the audio, known only at the end, is muxed after.
         // Named after the process too, so that two captures to one path do not share them.
-        const std::string temp = out->path + "." + std::to_string(getpid());
+        const std::string temp = out->path + "." + std::to_string(platform_process_id());
         out->video_temp = temp + ".video.mkv";
         out->audio_temp = temp + ".audio.wav";
         if (!wav_open(&out->wav, out->audio_temp)) {
@@ -353,7 +328,7 @@ bool start_output(CaptureOutput* out)
             + " -hide_banner -loglevel error -y -f rawvideo -pix_fmt rgb24 -s " + std::to_string(width) + "x"
             + std::to_string(height) + " -framerate 125/4 -i -" + (filters.empty() ? "" : " -vf " + filters) + " "
             + codec + " -pix_fmt yuv420p " + shell_quoted(out->video_temp);
-        out->encoder = popen(command.c_str(), "w");
+        out->encoder = platform_open_pipe(command);
         if (!out->encoder) {
             std::fprintf(stderr, "morrowick: cannot start %s\n", ffmpeg.c_str());
             return false;
@@ -409,7 +384,7 @@ bool close_capture_output(CaptureOutput* out)
 {
     bool ok = wav_close(&out->wav) && !out->start_failed;
     if (out->kind == CaptureKind::video && out->started) {
-        const int status = out->encoder ? pclose(out->encoder) : -1;
+        const int status = out->encoder ? platform_close_pipe(out->encoder) : -1;
         ok = ok && status == 0;
         if (status != 0)
             std::fprintf(stderr, "morrowick: ffmpeg could not encode the video\n");
@@ -424,7 +399,7 @@ bool close_capture_output(CaptureOutput* out)
                 + shell_quoted(out->video_temp) + " -i " + shell_quoted(out->audio_temp)
                 + " -map 0:v -map 1:a -c:v copy " + audio
                 + (ends_with(out->path, ".mp4") ? " -movflags +faststart " : " ") + shell_quoted(out->path);
-            ok = std::system(command.c_str()) == 0;
+            ok = platform_run(command) == 0;
             if (!ok)
                 std::fprintf(stderr, "morrowick: ffmpeg could not add the audio to %s\n", out->path.c_str());
         }

@@ -9,6 +9,7 @@
 #include "app/controls.h"
 #include "app/demo.h"
 #include "app/input.h"
+#include "app/platform.h"
 #include "display/display_device.h"
 
 WindowRecord* window_record = nullptr;
@@ -250,6 +251,8 @@ void poll_messages()
 void show_failure_message(const char* text)
 {
     std::fprintf(stderr, "%s\n", text);
-    if (app_window || display_available())
+    // Where the system can show a message box without a window (Windows), a failure before the
+    // window opens is shown too; never during a capture, which runs without a display.
+    if (app_window || display_available() || (platform_message_box_without_window() && !display_is_virtual()))
         SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "morrowick", text, app_window);
 }

@@ -10,6 +10,7 @@
 #include "display/numeric.h"
 #include "display/pixel.h"
 #include "display/surface.h"
+#include "display/trig.h"
 
 namespace {
 
@@ -49,9 +50,9 @@ StarField* create_star_field(int32_t count)
         const int r2 = demo_rand();
         const double azimuth = double(r2) * k * (2.0 * std::numbers::pi);
         Vec4* star = &field->base[i];
-        star->x = std::cos(azimuth) * std::sin(double(polar)) * STAR_SPHERE_RADIUS;
-        star->y = std::sin(azimuth) * std::sin(double(polar)) * STAR_SPHERE_RADIUS;
-        star->z = std::cos(double(polar)) * STAR_SPHERE_RADIUS;
+        star->x = trig_cos(azimuth) * trig_sin(double(polar)) * STAR_SPHERE_RADIUS;
+        star->y = trig_sin(azimuth) * trig_sin(double(polar)) * STAR_SPHERE_RADIUS;
+        star->z = trig_cos(double(polar)) * STAR_SPHERE_RADIUS;
         const int r3 = demo_rand();
         const int r4 = demo_rand();
         star->w = double(r4) * k * double(single(double(r3) * k)) * 255.0;

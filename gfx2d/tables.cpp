@@ -7,6 +7,7 @@
 
 #include "display/demo_rand.h"
 #include "display/numeric.h"
+#include "display/trig.h"
 
 int wrap_index(int64_t v, int n)
 {
@@ -120,12 +121,12 @@ void make_lens_tables(uint16_t* U, uint16_t* V, float a_single, float b_single, 
     const double fy = (p / c) * (1.0 / 240.0);
     for (int y = 0; y < TABLE_HEIGHT; ++y) {
         const double ay = (y - 120) * fy;
-        const double cos_y = std::cos(ay);
+        const double cos_y = trig_cos(ay);
         const double Cy = a * (cos_y * cos_y);
         const double Py = ay * Cy;
         for (int x = 0; x < TABLE_WIDTH; ++x) {
             const double ax = (x - 160) * fx;
-            const double cos_x = std::cos(ax);
+            const double cos_x = trig_cos(ax);
             const double Cx = a * (cos_x * cos_x);
             const int i = y * TABLE_WIDTH + x;
             U[i] = uint16_t(wrap_index(trunc_i32(((ax * Cy) * Cx) * W), W));
@@ -174,8 +175,8 @@ void make_particle_starts(Particle* particles, int count)
         p->size = single(1.0 + 14.0 * (r1 * unit));
         const double t = two_pi * (r2 * unit);
         // The target is stored single precision before the difference is taken.
-        const float target_x = single(240.0 * std::sin(t));
-        const float target_y = single(180.0 * std::cos(t));
+        const float target_x = single(240.0 * trig_sin(t));
+        const float target_y = single(180.0 * trig_cos(t));
         const double dx = double(target_x) - double(p->x);
         const double dy = double(target_y) - double(p->y);
         const double length = std::sqrt(dx * dx + dy * dy);

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <numbers>
 
+#include "display/trig.h"
+
 namespace {
 constexpr Matrix IDENTITY = { { 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1 } };
 }
@@ -33,24 +35,24 @@ void mat_rotate(Matrix* m, const Camera* cam)
     const double a = cam->angle_z, b = cam->angle_y, c = cam->angle_x;
 
     mat_identity(&r);
-    r.m[0] = std::cos(a);
-    r.m[1] = std::sin(a);
-    r.m[4] = -std::sin(a);
-    r.m[5] = std::cos(a);
+    r.m[0] = trig_cos(a);
+    r.m[1] = trig_sin(a);
+    r.m[4] = -trig_sin(a);
+    r.m[5] = trig_cos(a);
     mat_multiply(m, m, &r);
 
     mat_identity(&r);
-    r.m[0] = std::cos(b);
-    r.m[2] = -std::sin(b);
-    r.m[8] = std::sin(b);
-    r.m[10] = std::cos(b);
+    r.m[0] = trig_cos(b);
+    r.m[2] = -trig_sin(b);
+    r.m[8] = trig_sin(b);
+    r.m[10] = trig_cos(b);
     mat_multiply(m, m, &r);
 
     mat_identity(&r);
-    r.m[5] = std::cos(c);
-    r.m[6] = std::sin(c);
-    r.m[9] = -std::sin(c);
-    r.m[10] = std::cos(c);
+    r.m[5] = trig_cos(c);
+    r.m[6] = trig_sin(c);
+    r.m[9] = -trig_sin(c);
+    r.m[10] = trig_cos(c);
     mat_multiply(m, m, &r);
 }
 
@@ -78,10 +80,10 @@ void aim_camera(Camera* cam, const Vec4* target)
     }
     double angle;
     if (z >= 0.0)
-        angle = std::asin(x / r);
+        angle = trig_asin(x / r);
     else if (x < 0.0)
-        angle = std::asin(-x / r) - std::numbers::pi;
+        angle = trig_asin(-x / r) - std::numbers::pi;
     else
-        angle = std::asin(-x / r) + std::numbers::pi;
+        angle = trig_asin(-x / r) + std::numbers::pi;
     cam->angle_y = angle;
 }

@@ -11,6 +11,7 @@
 #include "display/pixel.h"
 #include "display/present.h"
 #include "display/surface.h"
+#include "display/trig.h"
 #include "effects/light.h"
 #include "effects/stars.h"
 #include "gfx2d/image.h"
@@ -165,8 +166,8 @@ void draw_globe(uint32_t* pixels, const Globe* g)
 
             // The clamps only matter where rounding leaves the unit ranges at the poles and
             // the ends of the texture; NaN falls to the low bound.
-            const double latitude = std::asin(clamp_unit(pz));
-            double longitude = std::acos(clamp_unit(px / std::cos(latitude)));
+            const double latitude = trig_asin(clamp_unit(pz));
+            double longitude = trig_acos(clamp_unit(px / trig_cos(latitude)));
             if (py < 0.0)
                 longitude = 2.0 * std::numbers::pi - longitude;
             const int v = clamp_index(trunc_i32((latitude + std::numbers::pi / 2.0) * sv), max_v);
@@ -235,8 +236,8 @@ void globe_frame(GlobeRun* run, uint32_t ticks)
 
     Camera* camera = &run->camera;
     camera->angle_z = run->theta;
-    camera->offset_x = 100.0 * std::cos(run->theta);
-    camera->offset_z = 101.0 * std::sin(run->theta) - 100.0;
+    camera->offset_x = 100.0 * trig_cos(run->theta);
+    camera->offset_z = 101.0 * trig_sin(run->theta) - 100.0;
     run->sun = Vec4 { 300.0, 0.0, 100.0, 1.0 };
 
     // The sun is moved by the camera's offset, then turned with the stars by its rotation.

@@ -13,6 +13,7 @@
 #include "display/bytes.h"
 #include "display/numeric.h"
 #include "display/pixel.h"
+#include "display/trig.h"
 #include "gfx2d/blit.h"
 
 LandscapeCamera landscape_camera = LANDSCAPE_CAMERA_START;
@@ -138,11 +139,11 @@ void cast_column(Surface* target, const HeightField* field, int x, int a, int k)
 void make_landscape_tables()
 {
     for (int i = 0; i < LANDSCAPE_HEADINGS; ++i) {
-        landscape_sin[i] = std::sin(double(i) * HEADING_STEP);
-        landscape_cos[i] = std::cos(double(i) * HEADING_STEP);
+        landscape_sin[i] = trig_sin(double(i) * HEADING_STEP);
+        landscape_cos[i] = trig_cos(double(i) * HEADING_STEP);
     }
     for (int j = 0; j < 160; ++j) {
-        const double q = 1.0 / std::cos(double(j) * HEADING_STEP);
+        const double q = 1.0 / trig_cos(double(j) * HEADING_STEP);
         landscape_column_q[160 + j] = q;
         landscape_column_q[159 - j] = q;
     }
@@ -235,8 +236,8 @@ void render_landscape(Surface* target, const HeightField* field)
 void turn_landscape_camera(LandscapeCamera* camera, uint32_t n)
 {
     const double theta = double(n) * PI / 180.0;
-    const double c = std::cos(theta);
-    const double s = std::sin(theta);
+    const double c = trig_cos(theta);
+    const double s = trig_sin(theta);
     const double x = camera->x * c + camera->y * s;
     const double y = camera->y * c - camera->x * s;
     camera->x = x;

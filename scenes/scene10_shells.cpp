@@ -9,6 +9,7 @@
 #include "app/demo.h"
 #include "display/numeric.h"
 #include "display/pixel.h"
+#include "display/trig.h"
 #include "gfx2d/tables.h"
 #include "scenes/scene_data.h"
 
@@ -88,7 +89,7 @@ void draw_ball_span(int x0, int x1, int y, int v, const Ball* ball, uint32_t* pi
     uint32_t* out = pixels + int64_t(y) * SHELL_ROW;
     int64_t accumulator = 0;
     for (int64_t x = first; x <= last; ++x) {
-        const double phi = std::acos(std::clamp(double(f) / 128.0, -1.0, 1.0));
+        const double phi = trig_acos(std::clamp(double(f) / 128.0, -1.0, 1.0));
         const int64_t k = trunc_i32(phi / std::numbers::pi * half_width);
         const uint32_t t = texels[wrap(int64_t(width) - k + ball->u_offset, width)];
         // Premultiplied over-compositing: the texel's coverage keeps that much of the old pixel.
@@ -123,8 +124,8 @@ void draw_ball(const Ball* ball, uint32_t* pixels)
     const double v_scale = double(ball->texture_height - 1);
     for (int64_t n = first; n <= last; ++n) {
         const int64_t e = -128 + (256 * n) / rows;
-        const double theta = std::acos(double(e) / 128.0);
-        const int64_t half = trunc_i32(std::sin(theta) * double(radius));
+        const double theta = trig_acos(double(e) / 128.0);
+        const int64_t half = trunc_i32(trig_sin(theta) * double(radius));
         const int v = trunc_i32(theta / std::numbers::pi * v_scale);
         const int64_t x0 = std::clamp<int64_t>(sx - half, INT32_MIN, INT32_MAX);
         const int64_t x1 = std::clamp<int64_t>(sx + half, INT32_MIN, INT32_MAX);

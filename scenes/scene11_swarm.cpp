@@ -7,6 +7,7 @@
 #include "app/demo.h"
 #include "display/demo_rand.h"
 #include "display/numeric.h"
+#include "display/trig.h"
 #include "effects/light.h"
 #include "gfx2d/tables.h"
 #include "scenes/scene_data.h"
@@ -91,9 +92,9 @@ void retarget_to_spiral(Particle* particles)
     for (int k = 0; k < PARTICLE_COUNT / 4; ++k) {
         const double theta = k * PI / 100.0;
         const float rho = single(0.2 * k);
-        const double gamma = std::cos(k * PI / 400.0);
-        const double c = rho * std::cos(theta);
-        const double s = rho * std::sin(theta);
+        const double gamma = trig_cos(k * PI / 400.0);
+        const double c = rho * trig_cos(theta);
+        const double s = rho * trig_sin(theta);
         // Four arms a quarter turn apart around the vertical axis through (0, 30, 100).
         const double arm_x[4] = { c, -s, s, -c };
         const double arm_z[4] = { s, c, -c, -s };
@@ -118,8 +119,8 @@ void turn_particle(Particle* p)
     const double alpha = p->spiral_radius * PI / 1800.0;
     const double x = p->x;
     const double zc = p->z - 100.0;
-    p->x = single(x * std::cos(alpha) + zc * std::sin(alpha));
-    p->z = single(zc * std::cos(alpha) - x * std::sin(alpha) + 100.0);
+    p->x = single(x * trig_cos(alpha) + zc * trig_sin(alpha));
+    p->z = single(zc * trig_cos(alpha) - x * trig_sin(alpha) + 100.0);
 }
 
 void retarget_to_ring(Particle* particles)
@@ -129,7 +130,7 @@ void retarget_to_ring(Particle* particles)
         const double angle = single(2.0 * PI * unit_rand());
         p->speed = single(1.0 + 14.0 * unit_rand());
         const double size = 1.0 + 6.0 * unit_rand();
-        retarget_particle(p, 200.0 * std::sin(angle), 180.0 * std::cos(angle), 130.0, size);
+        retarget_particle(p, 200.0 * trig_sin(angle), 180.0 * trig_cos(angle), 130.0, size);
     }
 }
 

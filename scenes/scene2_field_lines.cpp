@@ -8,6 +8,7 @@
 #include "app/demo.h"
 #include "display/demo_rand.h"
 #include "display/numeric.h"
+#include "display/trig.h"
 
 namespace {
 
@@ -108,8 +109,8 @@ void trace_field_line(int pole1_x, int pole1_y, int pole2_x, int pole2_y, int di
     const float p1x = float(pole1_x), p1y = float(pole1_y);
     const float p2x = float(pole2_x), p2y = float(pole2_y);
     const double theta = double(direction & 255) * DIRECTION_STEP;
-    const float vx = single(3.0 * std::cos(theta));
-    const float vy = single(3.0 * std::sin(theta));
+    const float vx = single(3.0 * trig_cos(theta));
+    const float vy = single(3.0 * trig_sin(theta));
     Tracer a { p1x, p1y, vx, vy, false };
     Tracer b { p2x, p2y, vx, vy, false };
     float w = 2.0f;

@@ -7,6 +7,7 @@
 
 #include "app/demo.h"
 #include "display/numeric.h"
+#include "display/trig.h"
 #include "gfx2d/blit.h"
 #include "gfx2d/image.h"
 #include "gfx2d/tables.h"
@@ -65,7 +66,7 @@ void draw_ribbon(const Ribbon* ribbon, int column, int start_row, uint32_t* pixe
     const int64_t last = n > 0 ? y0 + n : y0;
     double angle = 0.0;
     for (int64_t y = y0; y <= last; ++y) {
-        const double s = std::sin(angle);
+        const double s = trig_sin(angle);
         uint32_t* row = pixels + y * BUFFER_WIDTH;
         add_span(row, int64_t(column) + trunc_i32(double(h) * amplitude * s), h, ribbon->glow_colour);
         add_span(row, int64_t(column) + trunc_i32(double(q) * amplitude * s), q, ribbon->glow_colour);
@@ -156,16 +157,16 @@ void step_wall(WallState* state, Ribbon* ribbons)
         r1.waves = 1.0f;
 
     if (!state->closing && !state->rising) {
-        state->ribbon_column = trunc_i32(150.0 * std::sin(u) + 160.0);
-        r1.span_width = trunc_i32(4.0 * std::cos(u) + 6.0);
-        state->upsbot_scale = trunc_i32(96.0 * std::cos(u) + 159.0);
+        state->ribbon_column = trunc_i32(150.0 * trig_sin(u) + 160.0);
+        r1.span_width = trunc_i32(4.0 * trig_cos(u) + 6.0);
+        state->upsbot_scale = trunc_i32(96.0 * trig_cos(u) + 159.0);
     }
 
     if (state->closing) {
         state->offset_a = (state->offset_a - 3) % 320; // keeps the sign: the texture scrolls on
     } else {
-        state->offset_a = trunc_i32(120.0 * std::cos(u));
-        state->offset_b = trunc_i32(120.0 * std::sin(u));
+        state->offset_a = trunc_i32(120.0 * trig_cos(u));
+        state->offset_b = trunc_i32(120.0 * trig_sin(u));
     }
 
     state->phase = (state->phase + 1) & 255;

@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "app/demo.h"
+#include "display/trig.h"
 #include "gfx2d/blit.h"
 #include "gfx2d/image.h"
 #include "render3d/mesh.h"
@@ -116,7 +117,7 @@ void road_draw(RoadRun* run, uint32_t number)
 {
     const bool cone = is_cone_cue(number);
     const double z = run->camera.offset_z;
-    const double sway = std::sin(run->phase);
+    const double sway = trig_sin(run->phase);
     if (!cone) {
         run->target.z = ROAD_TARGET_AHEAD - z;
         run->target.x = ROAD_SWAY * sway;

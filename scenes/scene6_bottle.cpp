@@ -6,6 +6,7 @@
 
 #include "app/demo.h"
 #include "display/numeric.h"
+#include "display/trig.h"
 #include "gfx2d/tables.h"
 #include "render3d/mesh.h"
 #include "render3d/triangle.h"
@@ -50,8 +51,8 @@ int bottle_backdrop_scroll(double angle_y)
 void bottle_draw(BottleRun* run)
 {
     Camera& camera = run->camera;
-    camera.offset_x = BOTTLE_RADIUS * std::cos(run->phase);
-    camera.offset_z = BOTTLE_RADIUS * std::sin(run->phase);
+    camera.offset_x = BOTTLE_RADIUS * trig_cos(run->phase);
+    camera.offset_z = BOTTLE_RADIUS * trig_sin(run->phase);
     aim_camera(&camera, &run->target);
 
     Matrix* m = shared_matrix;

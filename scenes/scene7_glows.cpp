@@ -7,6 +7,7 @@
 
 #include "app/demo.h"
 #include "display/numeric.h"
+#include "display/trig.h"
 #include "effects/light.h"
 #include "gfx2d/image.h"
 #include "gfx2d/tables.h"
@@ -63,8 +64,8 @@ void glow_tick(GlowRun* run, FaceSet* set)
         run->b = 0.0;
     const double b = run->b;
     const double opposite = b + std::numbers::pi;
-    run->p = Vec4 { GLOW_ORBIT * std::cos(b), 0.0, GLOW_ORBIT * std::sin(b) + GLOW_CENTRE_Z, 1.0 };
-    run->q = Vec4 { GLOW_ORBIT * std::cos(opposite), 0.0, GLOW_ORBIT * std::sin(opposite) + GLOW_CENTRE_Z, 1.0 };
+    run->p = Vec4 { GLOW_ORBIT * trig_cos(b), 0.0, GLOW_ORBIT * trig_sin(b) + GLOW_CENTRE_Z, 1.0 };
+    run->q = Vec4 { GLOW_ORBIT * trig_cos(opposite), 0.0, GLOW_ORBIT * trig_sin(opposite) + GLOW_CENTRE_Z, 1.0 };
 
     for (int i = 0; i < FACE_PARTICLES; ++i) {
         set->stream_a[i][1] += PARTICLE_RISE;
@@ -93,8 +94,8 @@ void glow_draw(GlowRun* run, FaceSet* set, uint32_t number)
     clear_surface(frame_surface);
 
     Camera& camera = run->camera;
-    camera.offset_x = GLOW_CAMERA_X * std::cos(run->a);
-    camera.offset_z = GLOW_CAMERA_Z * std::sin(run->a) - GLOW_CENTRE_Z;
+    camera.offset_x = GLOW_CAMERA_X * trig_cos(run->a);
+    camera.offset_z = GLOW_CAMERA_Z * trig_sin(run->a) - GLOW_CENTRE_Z;
     camera.angle_z = run->a;
     // Per-frame camera-space copies of the two streams.
     Vec4 drawn_a[FACE_PARTICLES];

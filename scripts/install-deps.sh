@@ -1,6 +1,7 @@
 #!/bin/sh
 # install-deps.sh -- install, with apt-get, the Debian packages the project needs that are missing.
 # Idempotent: does nothing (and needs no network) when everything is present.
+# --windows adds what the Windows cross-build and its Wine test need (scripts/build-windows.sh).
 set -e
 
 PACKAGES="
@@ -33,6 +34,19 @@ groff
 man-db
 gzip
 "
+
+# Cross compilers, Wine to run the result, dpkg-dev for apt-get source; the source packages'
+# own build tools (make and CMake) are in the list above.
+WINDOWS_PACKAGES="
+g++-mingw-w64-x86-64-posix
+gcc-mingw-w64-x86-64-posix
+binutils-mingw-w64-x86-64
+wine64
+wine
+dpkg-dev
+zip
+"
+[ "$1" = "--windows" ] && PACKAGES="$PACKAGES $WINDOWS_PACKAGES"
 
 missing=""
 for p in $PACKAGES; do
