@@ -22,9 +22,13 @@ const char* const USAGE_TEXT = "usage: morrowick [32|24|16|8] [window] [sound] [
                                "  --fps=30|60     capture: standard video frame rate (default 125/4)\n"
                                "  --sheet         capture: one PNG with a grid of frames over the whole demo\n"
                                "                  (--scale: video 4, PNG frames 1; --seconds: capture length)\n"
+                               "  --keep-partial  capture: an interrupted capture keeps what it made\n"
                                "  --help, --version\n"
                                "\n"
-                               "keys: Alt+Enter full screen on/off; Esc, Alt+F4 or closing the window quit\n";
+                               "keys: Alt+Enter full screen on/off; Esc, Alt+F4 or closing the window quit\n"
+                               "\n"
+                               "exit: 0 done; 255 start-up or capture failed (the reason on stderr);\n"
+                               "      130, 143 capture interrupted by SIGINT, SIGTERM\n";
 
 void parse_command_line(const char* line, StartOptions* options)
 {
@@ -146,6 +150,8 @@ bool split_arguments(int argc, const char* const* argv, ExtraOptions* extra, std
             extra->seed = uint32_t(seed);
         } else if (std::strcmp(arg, "--sheet") == 0) {
             extra->sheet = true;
+        } else if (std::strcmp(arg, "--keep-partial") == 0) {
+            extra->keep_partial = true;
         } else {
             extra->error = std::string("unknown option ") + arg;
             return false;
@@ -153,6 +159,10 @@ bool split_arguments(int argc, const char* const* argv, ExtraOptions* extra, std
     }
     if ((extra->sheet || extra->fps) && extra->capture_path.empty()) {
         extra->error = extra->sheet ? "--sheet needs --capture=FILE.png" : "--fps needs --capture";
+        return false;
+    }
+    if (extra->keep_partial && extra->capture_path.empty()) {
+        extra->error = "--keep-partial needs --capture";
         return false;
     }
     return true;

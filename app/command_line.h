@@ -28,6 +28,7 @@ struct ExtraOptions {
     int fps = 0; // capture frame rate asked of ffmpeg: 30 or 60; 0: the native 125/4
     uint32_t seed = 1; // capture: the fixed seed of the random generator
     bool sheet = false; // capture: write a contact sheet PNG
+    bool keep_partial = false; // capture: an interrupted capture keeps a playable partial file
     std::string error; // set when an option is unknown or malformed
 };
 
