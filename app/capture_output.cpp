@@ -583,6 +583,18 @@ CaptureOutput* open_capture_output(const CaptureOptions* options, int width, int
     out->fps = options->fps;
     out->width = width;
     out->height = height;
+    if (out->kind == CaptureKind::video) {
+        out->ffmpeg = find_program("ffmpeg");
+        out->ffprobe = find_program("ffprobe");
+        if (out->ffmpeg.empty()) {
+            std::fprintf(stderr,
+                "morrowick: capturing to %s needs the program ffmpeg, which is not on PATH: install ffmpeg, "
+                "or capture to a folder of PNG frames (--capture=DIR)\n",
+                out->path.c_str());
+            delete out;
+            return nullptr;
+        }
+    }
     std::error_code error;
     if (out->kind == CaptureKind::folder) {
         out->created_folder = !fs::exists(out->path, error);
@@ -607,16 +619,6 @@ CaptureOutput* open_capture_output(const CaptureOptions* options, int width, int
         }
     }
     if (out->kind == CaptureKind::video) {
-        out->ffmpeg = find_program("ffmpeg");
-        out->ffprobe = find_program("ffprobe");
-        if (out->ffmpeg.empty()) {
-            std::fprintf(stderr,
-                "morrowick: capturing to %s needs the program ffmpeg, which is not on PATH: install ffmpeg, "
-                "or capture to a folder of PNG frames (--capture=DIR)\n",
-                out->path.c_str());
-            delete out;
-            return nullptr;
-        }
         out->log_path = (fs::temp_directory_path(error)
             / ("morrowick-ffmpeg" + std::string(TEMP_MARKER) + std::to_string(process_id()) + ".log"))
                             .string();

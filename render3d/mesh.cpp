@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "display/bytes.h"
 #include "display/data_file.h"
@@ -136,7 +135,7 @@ Mesh* load_ma_bytes(const uint8_t* data, uint64_t size)
         return nullptr;
     }
 
-    std::vector<uint8_t> record(MA_VERTEX_BYTES);
+    uint8_t record[MA_VERTEX_BYTES];
     for (uint32_t i = 0; i < frames; ++i) {
         // The record and its two arrays in one block.
         MeshFrame* f = static_cast<MeshFrame*>(std::calloc(1, sizeof(MeshFrame) + 2 * sizeof(Vec4) * vertices));
@@ -149,7 +148,7 @@ Mesh* load_ma_bytes(const uint8_t* data, uint64_t size)
         f->positions = reinterpret_cast<Vec4*>(f + 1);
         f->deltas = f->positions + vertices;
         for (uint32_t j = 0; j < vertices; ++j) {
-            read_bytes(&r, record.data(), MA_VERTEX_BYTES);
+            read_bytes(&r, record, MA_VERTEX_BYTES);
             Vec4* p = &f->positions[j];
             p->x = load_f64(&record[0]);
             p->y = load_f64(&record[8]);
@@ -227,18 +226,23 @@ Mesh* load_ma(const char* path)
             note_load_failure(path, reason);
         } else {
             const size_t want = size_t(std::min(described, file_size));
-            std::vector<uint8_t> bytes(header, header + got);
+            // malloc rather than a container: running out of memory is a load failure, not an abort.
+            auto* bytes = static_cast<uint8_t*>(std::malloc(want > got ? want : got));
             size_t more = 0;
-            if (want > got) {
-                bytes.resize(want);
-                if (!read_data_bytes(file, path, bytes.data() + got, want - got, &more)) {
-                    std::fclose(file);
-                    return nullptr;
-                }
+            if (!bytes) {
+                note_load_failure(path, "out of memory");
+                std::fclose(file);
+                return nullptr;
             }
-            bytes.resize(got + more);
+            std::memcpy(bytes, header, got);
+            if (want > got && !read_data_bytes(file, path, bytes + got, want - got, &more)) {
+                std::free(bytes);
+                std::fclose(file);
+                return nullptr;
+            }
             // The file's real size decides whether the counts are plausible.
-            mesh = load_ma_bytes(bytes.data(), bytes.size());
+            mesh = load_ma_bytes(bytes, got + more);
+            std::free(bytes);
             if (!mesh)
                 note_load_file(path);
         }

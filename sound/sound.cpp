@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -385,7 +386,8 @@ int sound_init()
     return 1;
 }
 
-SoundModule* sound_load_module(const char* path)
+namespace {
+SoundModule* load_module(const char* path)
 {
     if (!path)
         return nullptr;
@@ -412,6 +414,19 @@ SoundModule* sound_load_module(const char* path)
     }
     module->file = std::move(bytes);
     return module;
+}
+} // namespace
+
+SoundModule* sound_load_module(const char* path)
+{
+    // The file and the sync table live in containers: running out of memory while loading is a
+    // load failure like any other, never an abort.
+    try {
+        return load_module(path);
+    } catch (const std::bad_alloc&) {
+        note_load_failure(path, "out of memory");
+        return nullptr;
+    }
 }
 
 int sound_start_background_play(int polls_per_second)
