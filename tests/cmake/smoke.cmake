@@ -1,6 +1,7 @@
 # Smoke runs of the program itself, headless (SDL's dummy video and audio drivers):
 #   morrowick_smoke          runs the demo in a window on the generated data for a few seconds, exit 0
-#   morrowick_missing_song   --data naming a folder without the song: the load message, exit -1
+#   morrowick_missing_song   --data naming a folder without the song: the load message and the
+#                            file with the reason, exit -1
 # Included from tests/CMakeLists.txt; run as a script (cmake -P) it checks one program run.
 if(CMAKE_SCRIPT_MODE_FILE)
   string(REPLACE "|" ";" ARGS "${ARGS}") # arguments arrive separated by |
@@ -38,6 +39,6 @@ file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/smoke_no_song/xm)
 add_test(NAME morrowick_missing_song
   COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:morrowick>
     "-DARGS=window|--data=${CMAKE_BINARY_DIR}/smoke_no_song" -DEXPECT_RESULT=255
-    "-DEXPECT_STDERR=MIDAS error: couldn't load module (yay)\n"
+    "-DEXPECT_STDERR=MIDAS error: couldn't load module (yay)\nmorrowick: xm/morrowick.xm: no such file\n"
     -P ${CMAKE_CURRENT_LIST_FILE})
 set_tests_properties(morrowick_missing_song PROPERTIES ENVIRONMENT "${MW_SMOKE_ENV}" TIMEOUT 60)
