@@ -40,6 +40,7 @@ const char* const FILES[] = { "bump.raw", "ringface.acg", "bottle.acg", "credits
 constexpr size_t FILE_COUNT = sizeof FILES / sizeof FILES[0];
 
 std::vector<std::vector<uint8_t>> originals;
+fs::path data_root; // the temporary folder holding data/
 WindowRecord record;
 uint32_t fake_now = 0;
 uint32_t end_tick = 0;
@@ -71,13 +72,13 @@ void write_file(const fs::path& path, const uint8_t* data, size_t size)
 void prepare_folder()
 {
     const fs::path root = fs::temp_directory_path() / ("mw_fuzz_setup_" + std::to_string(getpid()));
+    data_root = root;
     fs::create_directories(root / "data");
     for (const char* name : FILES) {
         std::ifstream in(fs::path(MW_BINARY_DIR) / "data" / name, std::ios::binary);
         originals.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         write_file(root / "data" / name, originals.back().data(), originals.back().size());
     }
-    fs::current_path(root);
     create_scene_table();
     screen_width = 320;
     screen_height = 240;
@@ -194,11 +195,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (mode & 1)
             file.resize(at + patch_size);
     }
+    // The loaders read ./data/: work in the folder only for this run (the fuzzer's own paths
+    // are relative to where it was started).
+    const fs::path previous = fs::current_path();
+    fs::current_path(data_root);
     const fs::path path = fs::path("data") / FILES[index];
     write_file(path, file.data(), file.size());
     if (setup_demo_data())
         run_scenes();
     release_everything();
     write_file(path, originals[index].data(), originals[index].size());
+    fs::current_path(previous);
     return 0;
 }
