@@ -1,6 +1,8 @@
 // capture.cpp -- capture mode: virtual clock, virtual display sink, song rendered in lockstep, progress.
 #include "app/capture.h"
 
+#include <SDL.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -8,7 +10,7 @@
 
 #include "app/clock.h"
 #include "app/demo.h"
-#include "app/platform.h"
+#include "app/process.h"
 #include "display/display_device.h"
 #include "sound/sound.h"
 
@@ -22,6 +24,7 @@ struct CaptureState {
     CaptureOptions options;
     CaptureOutput* output = nullptr;
     bool output_failed = false;
+    int interrupted = 0; // the signal that stopped the capture
     bool finished = false; // the limit was reached: nothing more is output
     uint32_t now_ms = 0; // the virtual clock
     uint64_t tick = 0; // the tick in progress = the next output frame
@@ -150,6 +153,12 @@ void cross_tick_boundary()
 {
     if (state.finished)
         return;
+    if (interrupt_signal() != 0) {
+        state.interrupted = interrupt_signal();
+        state.finished = true;
+        set_quit_flag();
+        return;
+    }
     output_tick();
     state.tick++;
     const bool at_limit = state.max_frames && state.tick >= state.max_frames;
@@ -240,8 +249,11 @@ int capture_begin(const CaptureOptions* options)
         const double ticks = options->seconds * 1000.0 / CAPTURE_TICK_MS;
         state.max_frames = ticks < 1 ? 1 : uint64_t(ticks + 0.5);
     }
-    // A video writer that dies must not kill the program with SIGPIPE: the write fails instead.
-    platform_ignore_broken_pipe();
+    // SIGINT and SIGTERM end the capture through its own loop (SDL must not turn them into an
+    // ordinary quit); a video writer that dies or a file-size limit makes a write fail instead of
+    // killing the program.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    catch_interrupts();
     state.saved_clock = demo_clock;
     set_demo_clock(DemoClock { virtual_now, virtual_sleep, virtual_spin, nullptr });
     display_set_virtual(display_sink, nullptr);
@@ -268,30 +280,49 @@ int capture_end()
 {
     if (!state.active)
         return 0;
-    if (!state.finished)
+    if (!state.interrupted && interrupt_signal() != 0)
+        state.interrupted = interrupt_signal();
+    if (!state.finished && !state.interrupted)
         output_tick(); // the tick in which the demo ended
     const uint64_t frames = state.finished ? state.tick : state.tick + 1;
     state.tick = frames;
     state.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - state.started).count();
     print_progress(true);
     // What a capture to null leaves behind: enough to tell whether two builds drew the same.
-    if (state.options.path == "null") {
+    if (state.options.path == "null" && !state.interrupted) {
         std::printf("frames %llu hash %016llx\n", static_cast<unsigned long long>(frames),
             static_cast<unsigned long long>(state.frames_hash));
         std::fflush(stdout);
     }
-    bool ok = !state.output_failed;
+    int result = state.output_failed && !state.output ? CAPTURE_FAILED : CAPTURE_WRITTEN;
     if (state.output)
-        ok = close_capture_output(state.output) && ok;
+        result = close_capture_output(state.output, state.interrupted, state.options.keep_partial);
     state.output = nullptr;
     state.play = nullptr;
     state.active = false;
     set_demo_clock(state.saved_clock);
     display_set_virtual(nullptr, nullptr);
     sound_set_option(SOUND_OPTION_OFFLINE, 0);
-    if (!ok)
-        std::fprintf(stderr, "morrowick: the capture could not be written to %s\n", state.options.path.c_str());
-    return ok ? 0 : -1;
+    if (state.interrupted) {
+        if (result != CAPTURE_INTERRUPTED)
+            std::fprintf(stderr, "morrowick: capture interrupted by %s\n", signal_name(state.interrupted));
+        return 128 + state.interrupted;
+    }
+    return result == CAPTURE_WRITTEN ? 0 : -1;
+}
+
+void capture_abandon()
+{
+    if (!state.active)
+        return;
+    if (state.output)
+        discard_capture_output(state.output);
+    state.output = nullptr;
+    state.play = nullptr;
+    state.active = false;
+    set_demo_clock(state.saved_clock);
+    display_set_virtual(nullptr, nullptr);
+    sound_set_option(SOUND_OPTION_OFFLINE, 0);
 }
 
 bool capture_active()

@@ -44,6 +44,7 @@ struct CaptureOptions {
     uint32_t seed = 1;
     double seconds = 0; // > 0: stop after this much output
     bool sheet = false;
+    bool keep_partial = false; // an interrupted capture keeps what it made (playable)
     int frame_width = 0, frame_height = 0; // --size: the picture letterboxed on this frame (0: none)
     bool song_range = false; // --from: output starts with the song (no start-up pause)
     int to_position = -1, to_row = 0; // --to: output ends where this row starts (-1: the end)
@@ -56,9 +57,13 @@ int capture_begin(const CaptureOptions* options);
 void capture_song_started(SoundPlay* play, SoundModule* module);
 // The song was made to jump: it plays on from there (also after it had ended).
 void capture_song_jumped();
-// Outputs the tick in progress and finishes the output (WAV sizes, muxing, the sheet); puts the
-// real clock and display back. 0, or -1 when writing failed.
+// Outputs the tick in progress and finishes the output (WAV sizes, muxing, the sheet, checks),
+// renames it into place, and puts the real clock and display back. 0; -1 when the output could
+// not be written (nothing is left of it, a previous file of that name is untouched); 128 + the
+// signal number when SIGINT or SIGTERM interrupted it (130, 143). Each failure says why on stderr.
 int capture_end();
+// After a start-up failure: removes whatever the capture made; nothing is output.
+void capture_abandon();
 bool capture_active();
 
 // For tests and benchmarks: called with every output frame (null: none).
@@ -90,5 +95,14 @@ bool write_capture_png(const std::string& path, const uint32_t* xrgb, int width,
 struct CaptureOutput;
 CaptureOutput* open_capture_output(const CaptureOptions* options, int width, int height);
 bool write_capture_frame(CaptureOutput* output, const CaptureFrame* frame);
-// Finishes and frees the output. True on success.
-bool close_capture_output(CaptureOutput* output);
+// Finishes the output, checks it and renames it into place, then frees it. `interrupted` is the
+// signal that stopped the capture (0: none); an interrupted capture keeps its output only when
+// keep_partial. Says on stderr what failed. One of:
+constexpr int CAPTURE_WRITTEN = 0;
+constexpr int CAPTURE_FAILED = -1;
+constexpr int CAPTURE_INTERRUPTED = 1;
+int close_capture_output(CaptureOutput* output, int interrupted, bool keep_partial);
+// Removes every temporary of the output and frees it.
+void discard_capture_output(CaptureOutput* output);
+// Audio codecs pad their last packet, so a video's container may run this much over its frames.
+constexpr double CAPTURE_AUDIO_PADDING_SECONDS = 0.05;

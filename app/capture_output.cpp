@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +15,7 @@
 
 #include "app/capture.h"
 #include "app/platform.h"
+#include "app/process.h"
 #include "display/bytes.h"
 #include "sound/sound.h"
 
@@ -165,18 +168,24 @@ bool sheet_write(const Sheet* sheet, const std::string& path)
 
 struct CaptureOutput {
     CaptureKind kind = CaptureKind::none;
-    std::string path;
+    std::string path; // where the result goes: a file, or the PNG folder
+    std::string folder; // where the temporaries are made (same file system as path)
+    std::string temp; // file kinds: folder/.NAME.mwtmp-PID; folder kind: folder/.mwtmp-PID
+    bool created_folder = false; // the PNG folder did not exist before
     int scale = 1;
     int fps = 0;
     int width = 0, height = 0;
     WavWriter wav;
+    std::string ffmpeg, ffprobe;
     FILE* encoder = nullptr; // ffmpeg reading raw RGB frames
-    std::string video_temp, audio_temp;
+    std::string log_path; // ffmpeg's error output
+    std::string video_temp, audio_temp, result_temp;
     std::vector<uint8_t> rgb;
     Sheet sheet;
+    std::vector<std::string> written; // PNG folder: files made in the temporary folder
     uint64_t frames = 0;
     bool started = false; // files opened (with the first frame)
-    bool start_failed = false;
+    std::string failure; // the first thing that went wrong, or empty
 };
 
 CaptureKind capture_kind(const std::string& path, bool sheet)
@@ -254,65 +263,156 @@ bool write_capture_png(const std::string& path, const uint32_t* xrgb, int width,
     return std::fclose(file) == 0;
 }
 
-CaptureOutput* open_capture_output(const CaptureOptions* options, int width, int height)
-{
-    auto* out = new CaptureOutput;
-    out->kind = capture_kind(options->path, options->sheet);
-    out->path = options->path;
-    out->scale = options->scale > 0 ? options->scale : (out->kind == CaptureKind::video ? 4 : 1);
-    out->fps = options->fps;
-    out->width = width;
-    out->height = height;
-    switch (out->kind) {
-    case CaptureKind::folder: {
-        std::error_code error;
-        std::filesystem::create_directories(out->path, error);
-        if (!std::filesystem::is_directory(out->path, error)) {
-            std::fprintf(stderr, "morrowick: cannot write the capture folder %s\n", out->path.c_str());
-            delete out;
-            return nullptr;
-        }
-        break;
-    }
-    case CaptureKind::video: {
-        const std::string ffmpeg = find_program("ffmpeg");
-        if (ffmpeg.empty()) {
-            std::fprintf(stderr,
-                "morrowick: capturing to %s needs the program ffmpeg, which is not on PATH: install ffmpeg, "
-                "or capture to a folder of PNG frames (--capture=DIR)\n",
-                out->path.c_str());
-            delete out;
-            return nullptr;
-        }
-        break;
-    }
-    default:
-        break;
-    }
-    return out;
-}
-
 namespace {
 
-// Files are opened with the first frame, so a start-up failure leaves no half-made output.
+namespace fs = std::filesystem;
+
+// Temporaries carry this marker and the id of the process that made them.
+constexpr const char* TEMP_MARKER = ".mwtmp-";
+
+std::string temp_name_for(const std::string& name)
+{
+    return "." + name + TEMP_MARKER + std::to_string(process_id());
+}
+
+// The process id in a temporary's name, or 0 when the name is not one of ours.
+int temp_owner(const std::string& name)
+{
+    const size_t at = name.find(TEMP_MARKER);
+    if (at == std::string::npos)
+        return 0;
+    const char* digits = name.c_str() + at + std::strlen(TEMP_MARKER);
+    char* end = nullptr;
+    const long pid = std::strtol(digits, &end, 10);
+    if (end == digits || (*end != '\0' && *end != '.') || pid <= 0 || pid > 0x7FFFFFFF)
+        return 0;
+    return int(pid);
+}
+
+// Temporaries left in the folder by captures that were killed (their process is gone).
+void remove_stale_temporaries(const std::string& folder)
+{
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    if (error)
+        return;
+    for (const fs::directory_entry& entry : it) {
+        const int owner = temp_owner(entry.path().filename().string());
+        if (owner != 0 && owner != process_id() && !process_alive(owner)) {
+            std::error_code ignored;
+            fs::remove_all(entry.path(), ignored);
+        }
+    }
+}
+
+// What a failed write means to a user.
+std::string write_failure(int error)
+{
+    if (error == ENOSPC)
+        return "the disk is full (No space left on device)";
+#ifdef EDQUOT
+    if (error == EDQUOT)
+        return "the disk quota is used up (Disk quota exceeded)";
+#endif
+    if (error == EFBIG)
+        return "the file-size limit was reached (File too large)";
+    return error ? std::strerror(error) : "a write failed";
+}
+
+void fail(CaptureOutput* out, const std::string& reason)
+{
+    if (out->failure.empty())
+        out->failure = reason;
+}
+
+std::string read_text_file(const std::string& path)
+{
+    std::string text;
+    if (FILE* file = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && text.size() < 65536)
+            text.append(buffer, got);
+        std::fclose(file);
+    }
+    return text;
+}
+
+// ffmpeg at -loglevel error prints only errors: any output at all is a failure, whatever its
+// exit status says (it exits 0 after "Error writing trailer ... No space left on device").
+std::string encoder_failure(const CaptureOutput* out, int status, const char* step)
+{
+    std::string log = read_text_file(out->log_path);
+    while (!log.empty() && (log.back() == '\n' || log.back() == '\r' || log.back() == ' '))
+        log.pop_back();
+    if (status == 0 && log.empty())
+        return "";
+    const size_t line_end = log.find('\n');
+    std::string first = log.substr(0, line_end);
+    if (log.find("No space left on device") != std::string::npos)
+        return "the disk is full (ffmpeg: " + first + ")";
+    if (log.find("File too large") != std::string::npos)
+        return "the file-size limit was reached (ffmpeg: " + first + ")";
+    if (!first.empty())
+        return std::string("ffmpeg failed while ") + step + ": " + first;
+    return std::string("ffmpeg failed while ") + step + " (exit status " + std::to_string(status) + ")";
+}
+
+// Runs a command with its error output appended to the encoder log; its exit status.
+int run_logged(const CaptureOutput* out, const std::string& command)
+{
+    const int status = platform_run(command + " 2>>" + shell_quoted(out->log_path));
+    return status;
+}
+
+// The video's duration in seconds as ffprobe reads it back, or a negative number.
+double probe_duration(const CaptureOutput* out, const std::string& file)
+{
+    if (out->ffprobe.empty())
+        return -1.0;
+    const std::string command = shell_quoted(out->ffprobe)
+        + " -v error -show_entries format=duration -of default=noprint_wrappers=1:nokey=1 " + shell_quoted(file)
+        + " 2>>" + shell_quoted(out->log_path);
+    FILE* pipe = platform_read_pipe(command);
+    if (!pipe)
+        return -1.0;
+    char line[128] = {};
+    const bool got = std::fgets(line, sizeof line, pipe) != nullptr;
+    const int status = platform_close_pipe(pipe);
+    if (!got || status != 0)
+        return -1.0;
+    char* end = nullptr;
+    const double seconds = std::strtod(line, &end);
+    return end != line ? seconds : -1.0;
+}
+
+// Files are opened with the first frame, so a start-up failure leaves nothing behind.
 bool start_output(CaptureOutput* out)
 {
     if (out->kind == CaptureKind::folder) {
-        if (wav_open(&out->wav, out->path + "/audio.wav"))
-            return true;
-        std::fprintf(stderr, "morrowick: cannot write %s/audio.wav\n", out->path.c_str());
-        return false;
+        std::error_code error;
+        if (!fs::create_directory(out->temp, error) || error) {
+            fail(out, "cannot make a folder in " + out->folder + ": " + error.message());
+            return false;
+        }
+        errno = 0;
+        if (!wav_open(&out->wav, out->temp + "/audio.wav")) {
+            fail(out, write_failure(errno));
+            return false;
+        }
+        out->written.push_back("audio.wav");
+        return true;
     }
     if (out->kind == CaptureKind::video) {
-        const std::string ffmpeg = find_program("ffmpeg");
         const int width = out->width, height = out->height;
-        // The video is encoded while the demo runs; the audio, known only at the end, is muxed after.
-        // Named after the process too, so that two captures to one path do not share them.
-        const std::string temp = out->path + "." + std::to_string(platform_process_id());
-        out->video_temp = temp + ".video.mkv";
-        out->audio_temp = temp + ".audio.wav";
+        // The video is encoded while the demo runs; the audio, known only at the end, is muxed
+        // after, into a third temporary that is renamed into place once it has been checked.
+        out->video_temp = out->temp + ".video.mkv";
+        out->audio_temp = out->temp + ".audio.wav";
+        out->result_temp = out->temp + fs::path(out->path).extension().string();
+        errno = 0;
         if (!wav_open(&out->wav, out->audio_temp)) {
-            std::fprintf(stderr, "morrowick: cannot write %s\n", out->audio_temp.c_str());
+            fail(out, write_failure(errno));
             return false;
         }
         std::string filters;
@@ -324,13 +424,13 @@ bool start_output(CaptureOutput* out)
         const bool webm = ends_with(out->path, ".webm");
         const std::string codec = webm ? "-c:v libvpx-vp9 -crf 15 -b:v 0 -deadline good -cpu-used 4 -row-mt 1"
                                        : "-c:v libx264 -preset veryfast -crf 12";
-        const std::string command = shell_quoted(ffmpeg)
-            + " -hide_banner -loglevel error -y -f rawvideo -pix_fmt rgb24 -s " + std::to_string(width) + "x"
+        const std::string command = shell_quoted(out->ffmpeg)
+            + " -nostdin -hide_banner -loglevel error -y -f rawvideo -pix_fmt rgb24 -s " + std::to_string(width) + "x"
             + std::to_string(height) + " -framerate 125/4 -i -" + (filters.empty() ? "" : " -vf " + filters) + " "
-            + codec + " -pix_fmt yuv420p " + shell_quoted(out->video_temp);
+            + codec + " -pix_fmt yuv420p " + shell_quoted(out->video_temp) + " 2>>" + shell_quoted(out->log_path);
         out->encoder = platform_open_pipe(command);
         if (!out->encoder) {
-            std::fprintf(stderr, "morrowick: cannot start %s\n", ffmpeg.c_str());
+            fail(out, "cannot start " + out->ffmpeg + ": " + std::strerror(errno));
             return false;
         }
         out->rgb.resize(size_t(width) * size_t(height) * 3);
@@ -338,37 +438,238 @@ bool start_output(CaptureOutput* out)
     return true;
 }
 
+// Removes every temporary of this capture (and the PNG folder if this capture made it).
+void remove_temporaries(CaptureOutput* out)
+{
+    if (out->encoder) {
+        platform_close_pipe(out->encoder);
+        out->encoder = nullptr;
+    }
+    if (out->wav.file) {
+        std::fclose(out->wav.file);
+        out->wav.file = nullptr;
+    }
+    std::error_code error;
+    if (out->kind == CaptureKind::folder) {
+        fs::remove_all(out->temp, error);
+        if (out->created_folder && fs::is_empty(out->path, error))
+            fs::remove(out->path, error);
+    }
+    for (const std::string* file : { &out->video_temp, &out->audio_temp, &out->result_temp })
+        if (!file->empty())
+            fs::remove(*file, error);
+    if (!out->log_path.empty())
+        fs::remove(out->log_path, error);
+}
+
+// Finishes the files and checks them; true when the result is ready to be renamed into place.
+bool finish_files(CaptureOutput* out, bool partial)
+{
+    errno = 0;
+    if (out->wav.file && !wav_close(&out->wav))
+        fail(out, write_failure(errno));
+    if (out->kind == CaptureKind::sheet) {
+        if (out->sheet.thumbs.empty()) {
+            fail(out,
+                "no frame was drawn yet: the first one comes " + std::to_string(CAPTURE_PAUSE_TICKS * 32)
+                    + " ms after the start (give a longer --seconds)");
+            return false;
+        }
+        out->result_temp = out->temp + ".png";
+        errno = 0;
+        if (!sheet_write(&out->sheet, out->result_temp))
+            fail(out, write_failure(errno));
+        return out->failure.empty();
+    }
+    if (out->kind != CaptureKind::video)
+        return out->failure.empty();
+
+    const int status = out->encoder ? platform_close_pipe(out->encoder) : -1;
+    out->encoder = nullptr;
+    // An interrupt may have stopped ffmpeg too (Ctrl+C reaches the whole process group); a
+    // partial result is judged by whether it reads back.
+    if (!partial)
+        fail(out, encoder_failure(out, status, "encoding the video"));
+    if (!out->failure.empty())
+        return false;
+    std::string audio = "-c:a aac -b:a 256k";
+    if (ends_with(out->path, ".webm"))
+        audio = "-c:a libopus -b:a 192k";
+    else if (ends_with(out->path, ".mkv"))
+        audio = "-c:a flac";
+    const std::string command = shell_quoted(out->ffmpeg) + " -nostdin -hide_banner -loglevel error -y -i "
+        + shell_quoted(out->video_temp) + " -i " + shell_quoted(out->audio_temp) + " -map 0:v -map 1:a -c:v copy "
+        + audio + (partial ? " -shortest" : "") + (ends_with(out->path, ".mp4") ? " -movflags +faststart " : " ")
+        + shell_quoted(out->result_temp);
+    fail(out, encoder_failure(out, run_logged(out, command), "adding the audio"));
+    if (!out->failure.empty())
+        return false;
+    // The container must read back with the length that was written.
+    const double seconds = probe_duration(out, out->result_temp);
+    const double expected = double(out->frames) * CAPTURE_TICK_MS / 1000.0;
+    const double frame = out->fps ? 1.0 / out->fps : CAPTURE_TICK_MS / 1000.0;
+    if (!out->ffprobe.empty() && (seconds < 0 || (partial && seconds == 0))) {
+        fail(out, encoder_failure(out, 1, "reading the video back"));
+        return false;
+    }
+    // Audio codecs pad their last packet, so the container may run up to one audio frame over.
+    if (!partial && seconds >= 0 && std::fabs(seconds - expected) > frame + CAPTURE_AUDIO_PADDING_SECONDS) {
+        char text[160];
+        std::snprintf(text, sizeof text, "the video reads back as %.3f s, not the %.3f s written", seconds, expected);
+        fail(out, text);
+        return false;
+    }
+    return true;
+}
+
+// Moves the finished result into place; a previous file of that name is replaced only now.
+bool put_in_place(CaptureOutput* out)
+{
+    std::error_code error;
+    if (out->kind == CaptureKind::folder) {
+        for (const std::string& name : out->written) {
+            fs::rename(out->temp + "/" + name, out->path + "/" + name, error);
+            if (error) {
+                fail(out, "cannot move " + name + " into " + out->path + ": " + error.message());
+                return false;
+            }
+        }
+        return true;
+    }
+    if (out->kind == CaptureKind::video || out->kind == CaptureKind::sheet) {
+        fs::rename(out->result_temp, out->path, error);
+        if (error) {
+            fail(out, "cannot rename the result to " + out->path + ": " + error.message());
+            return false;
+        }
+        out->result_temp.clear();
+    }
+    return true;
+}
+
 } // namespace
+
+CaptureOutput* open_capture_output(const CaptureOptions* options, int width, int height)
+{
+    auto* out = new CaptureOutput;
+    out->kind = capture_kind(options->path, options->sheet);
+    out->path = options->path;
+    out->scale = options->scale > 0 ? options->scale : (out->kind == CaptureKind::video ? 4 : 1);
+    out->fps = options->fps;
+    out->width = width;
+    out->height = height;
+    if (out->kind == CaptureKind::video) {
+        out->ffmpeg = find_program("ffmpeg");
+        out->ffprobe = find_program("ffprobe");
+        if (out->ffmpeg.empty()) {
+            std::fprintf(stderr,
+                "morrowick: capturing to %s needs the program ffmpeg, which is not on PATH: install ffmpeg, "
+                "or capture to a folder of PNG frames (--capture=DIR)\n",
+                out->path.c_str());
+            delete out;
+            return nullptr;
+        }
+    }
+    std::error_code error;
+    if (out->kind == CaptureKind::folder) {
+        out->created_folder = !fs::exists(out->path, error);
+        fs::create_directories(out->path, error);
+        if (!fs::is_directory(out->path, error)) {
+            std::fprintf(stderr, "morrowick: cannot make the capture folder %s: %s\n", out->path.c_str(),
+                error ? error.message().c_str() : "a file of that name is in the way");
+            delete out;
+            return nullptr;
+        }
+        out->folder = out->path;
+        out->temp = out->folder + "/" + TEMP_MARKER + std::to_string(process_id());
+    } else if (out->kind != CaptureKind::none) {
+        const fs::path target(out->path);
+        out->folder = target.has_parent_path() ? target.parent_path().string() : ".";
+        out->temp = out->folder + "/" + temp_name_for(target.filename().string());
+        if (!fs::is_directory(out->folder, error)) {
+            std::fprintf(stderr, "morrowick: cannot write %s: the folder %s does not exist\n", out->path.c_str(),
+                out->folder.c_str());
+            delete out;
+            return nullptr;
+        }
+    }
+    if (out->kind == CaptureKind::video) {
+        out->log_path = (fs::temp_directory_path(error)
+            / ("morrowick-ffmpeg" + std::string(TEMP_MARKER) + std::to_string(process_id()) + ".log"))
+                            .string();
+        if (error)
+            out->log_path = out->temp + ".log";
+        remove_stale_temporaries(fs::path(out->log_path).parent_path().string());
+    }
+    if (out->kind != CaptureKind::none) {
+        remove_stale_temporaries(out->folder);
+        // A folder that cannot be written fails now, not after the whole demo has run.
+        const std::string probe = out->temp + ".probe";
+        FILE* file = std::fopen(probe.c_str(), "wb");
+        if (!file) {
+            std::fprintf(stderr, "morrowick: cannot write in %s: %s\n", out->folder.c_str(), std::strerror(errno));
+            if (out->created_folder)
+                fs::remove(out->path, error);
+            delete out;
+            return nullptr;
+        }
+        std::fclose(file);
+        fs::remove(probe, error);
+    }
+    return out;
+}
 
 bool write_capture_frame(CaptureOutput* out, const CaptureFrame* frame)
 {
+    // Once interrupted, nothing more is written; a write that fails because Ctrl+C also stopped
+    // ffmpeg is the interrupt, not a fault of the output.
+    if (interrupt_signal() != 0)
+        return false;
     if (!out->started) {
         out->started = true;
-        out->start_failed = !start_output(out);
+        if (!start_output(out))
+            return false;
     }
-    if (out->start_failed)
+    if (!out->failure.empty())
         return false;
+    errno = 0;
     switch (out->kind) {
     case CaptureKind::folder: {
         char name[32];
-        std::snprintf(name, sizeof name, "/frame_%06llu.png", static_cast<unsigned long long>(frame->index));
+        std::snprintf(name, sizeof name, "frame_%06llu.png", static_cast<unsigned long long>(frame->index));
+        out->written.push_back(name);
+        if (!write_capture_png(out->temp + "/" + name, frame->xrgb, frame->width, frame->height, out->scale)
+            || !wav_write(&out->wav, frame->audio, CAPTURE_AUDIO_FRAMES_PER_TICK)) {
+            fail(out, write_failure(errno));
+            return false;
+        }
         out->frames++;
-        return write_capture_png(out->path + name, frame->xrgb, frame->width, frame->height, out->scale)
-            && wav_write(&out->wav, frame->audio, CAPTURE_AUDIO_FRAMES_PER_TICK);
+        return true;
     }
     case CaptureKind::video: {
         const size_t count = size_t(frame->width) * size_t(frame->height);
-        if (frame->width != out->width || frame->height != out->height)
+        if (frame->width != out->width || frame->height != out->height) {
+            fail(out, "the picture changed size");
             return false;
+        }
         for (size_t i = 0; i < count; ++i) {
             const uint32_t p = frame->xrgb[i];
             out->rgb[3 * i] = uint8_t(p >> 16);
             out->rgb[3 * i + 1] = uint8_t(p >> 8);
             out->rgb[3 * i + 2] = uint8_t(p);
         }
+        if (std::fwrite(out->rgb.data(), 1, out->rgb.size(), out->encoder) != out->rgb.size()) {
+            // ffmpeg stopped reading: its own error output says why.
+            if (interrupt_signal() == 0)
+                fail(out, encoder_failure(out, 1, "encoding the video"));
+            return false;
+        }
+        if (!wav_write(&out->wav, frame->audio, CAPTURE_AUDIO_FRAMES_PER_TICK)) {
+            fail(out, write_failure(errno));
+            return false;
+        }
         out->frames++;
-        return std::fwrite(out->rgb.data(), 1, out->rgb.size(), out->encoder) == out->rgb.size()
-            && wav_write(&out->wav, frame->audio, CAPTURE_AUDIO_FRAMES_PER_TICK);
+        return true;
     }
     case CaptureKind::sheet:
         out->frames++;
@@ -380,34 +681,41 @@ bool write_capture_frame(CaptureOutput* out, const CaptureFrame* frame)
     return true;
 }
 
-bool close_capture_output(CaptureOutput* out)
+int close_capture_output(CaptureOutput* out, int interrupted, bool keep_partial)
 {
-    bool ok = wav_close(&out->wav) && !out->start_failed;
-    if (out->kind == CaptureKind::video && out->started) {
-        const int status = out->encoder ? platform_close_pipe(out->encoder) : -1;
-        ok = ok && status == 0;
-        if (status != 0)
-            std::fprintf(stderr, "morrowick: ffmpeg could not encode the video\n");
-        if (ok) {
-            const std::string ffmpeg = find_program("ffmpeg");
-            std::string audio = "-c:a aac -b:a 256k";
-            if (ends_with(out->path, ".webm"))
-                audio = "-c:a libopus -b:a 192k";
-            else if (ends_with(out->path, ".mkv"))
-                audio = "-c:a flac";
-            const std::string command = shell_quoted(ffmpeg) + " -hide_banner -loglevel error -y -i "
-                + shell_quoted(out->video_temp) + " -i " + shell_quoted(out->audio_temp)
-                + " -map 0:v -map 1:a -c:v copy " + audio
-                + (ends_with(out->path, ".mp4") ? " -movflags +faststart " : " ") + shell_quoted(out->path);
-            ok = platform_run(command) == 0;
-            if (!ok)
-                std::fprintf(stderr, "morrowick: ffmpeg could not add the audio to %s\n", out->path.c_str());
+    int result = CAPTURE_WRITTEN;
+    if (out->kind != CaptureKind::none) {
+        const bool keep = !interrupted || keep_partial;
+        const bool ready = keep && out->started && finish_files(out, interrupted != 0);
+        const bool placed = ready && out->failure.empty() && put_in_place(out);
+        if (interrupted) {
+            result = CAPTURE_INTERRUPTED;
+            if (placed)
+                std::fprintf(stderr, "morrowick: capture interrupted by %s: kept the %llu frames made so far in %s\n",
+                    signal_name(interrupted), static_cast<unsigned long long>(out->frames), out->path.c_str());
+            else if (keep_partial && !out->failure.empty())
+                std::fprintf(stderr,
+                    "morrowick: capture interrupted by %s: the partial capture failed (%s); nothing "
+                    "was written to %s\n",
+                    signal_name(interrupted), out->failure.c_str(), out->path.c_str());
+            else
+                std::fprintf(stderr, "morrowick: capture interrupted by %s: nothing was written to %s\n",
+                    signal_name(interrupted), out->path.c_str());
+        } else if (!placed) {
+            result = CAPTURE_FAILED;
+            if (out->failure.empty())
+                fail(out, "no frame was captured");
+            std::fprintf(stderr, "morrowick: the capture to %s failed: %s; nothing was written\n", out->path.c_str(),
+                out->failure.c_str());
         }
-        std::remove(out->video_temp.c_str());
-        std::remove(out->audio_temp.c_str());
-    } else if (out->kind == CaptureKind::sheet) {
-        ok = sheet_write(&out->sheet, out->path) && ok;
+        remove_temporaries(out);
     }
     delete out;
-    return ok;
+    return result;
+}
+
+void discard_capture_output(CaptureOutput* out)
+{
+    remove_temporaries(out);
+    delete out;
 }

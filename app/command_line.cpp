@@ -31,13 +31,15 @@ const char* const USAGE_TEXT = "usage: morrowick [32|24|16|8] [window] [sound] [
                                "  --from=P[:R]    capture: from song position P, row R (no start-up pause)\n"
                                "  --to=P[:R]      capture: up to where song position P, row R starts\n"
                                "                  (--scale: video 4, PNG frames 1; --seconds: capture length)\n"
+                               "  --keep-partial  capture: an interrupted capture keeps what it made\n"
                                "  --help, --version\n"
                                "\n"
                                "keys: Alt+Enter full screen on/off; Esc, Alt+F4 or closing the window quit;\n"
                                "      Space pause/resume; Left/Right one song position back/forward;\n"
                                "      PgUp/PgDn previous/next scene; Home the beginning; F1 overlay;\n"
                                "      F12 screenshot (morrowick_NNNN.png in the working directory)\n"
-                               "exit status: 0 after a run, 2 for a bad option, 255 when start-up fails\n";
+                               "exit status: 0 after a run, 2 for a bad option, 255 when start-up or a capture\n"
+                               "fails, 130 and 143 when SIGINT and SIGTERM interrupt a capture\n";
 
 void parse_command_line(const char* line, StartOptions* options)
 {
@@ -164,6 +166,8 @@ bool split_arguments(int argc, const char* const* argv, ExtraOptions* extra, std
             extra->seed = uint32_t(seed);
         } else if (std::strcmp(arg, "--sheet") == 0) {
             extra->sheet = true;
+        } else if (std::strcmp(arg, "--keep-partial") == 0) {
+            extra->keep_partial = true;
         } else if (std::strcmp(arg, "--loop") == 0) {
             extra->loop = true;
         } else if (value_of(arg, "--position", &value)) {
@@ -219,6 +223,10 @@ bool split_arguments(int argc, const char* const* argv, ExtraOptions* extra, std
         extra->error = extra->sheet ? "--sheet needs --capture=FILE.png"
             : extra->fps            ? "--fps needs --capture"
                                     : "--seed needs --capture";
+        return false;
+    }
+    if (extra->keep_partial && extra->capture_path.empty()) {
+        extra->error = "--keep-partial needs --capture";
         return false;
     }
     return true;

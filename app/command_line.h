@@ -28,6 +28,7 @@ struct ExtraOptions {
     int fps = 0; // capture frame rate asked of ffmpeg: 30 or 60; 0: the native 125/4
     uint32_t seed = 1; // capture: the fixed seed of the random generator
     bool sheet = false; // capture: write a contact sheet PNG
+    bool keep_partial = false; // capture: an interrupted capture keeps a playable partial file
     bool position = false; // --position=P[:R]: start at song position P, row R
     int position_order = 0, position_row = 0;
     bool loop = false; // start again from the beginning at the end

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "display/data_file.h"
 #include "display/present.h"
 #include "gfx2d/tables.h"
 #include "scenes/globe.h"
@@ -23,15 +24,12 @@ template <typename T> T* allocate_zeroed(size_t count)
     return static_cast<T*>(std::calloc(count, sizeof(T)));
 }
 
-// Reads up to `size` bytes of the file into `out`; a shorter file leaves the rest as it was.
+// Reads up to `size` bytes of the file into `out`; a shorter file leaves the rest as it was, a
+// read error fails like a missing file.
 int read_raw_file(const char* path, uint8_t* out, size_t size)
 {
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file)
-        return 0;
-    std::fread(out, 1, size, file);
-    std::fclose(file);
-    return 1;
+    size_t got = 0;
+    return read_data_prefix(path, out, size, &got);
 }
 
 // A Surface of the given size at 32 bits, cleared, with the picture drawn at (0, 0).

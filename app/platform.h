@@ -25,6 +25,8 @@ std::string platform_shell_quoted(const std::string& argument);
 // A command whose standard input is the returned stream (binary); platform_close_pipe gives its
 // exit status (0 on success).
 FILE* platform_open_pipe(const std::string& command);
+// A command whose standard output is the returned stream (text); closed with platform_close_pipe.
+FILE* platform_read_pipe(const std::string& command);
 int platform_close_pipe(FILE* pipe);
 
 // Runs a command and waits: its exit status, 0 on success.

@@ -57,6 +57,11 @@ FILE* platform_open_pipe(const std::string& command)
     return popen(command.c_str(), "w");
 }
 
+FILE* platform_read_pipe(const std::string& command)
+{
+    return popen(command.c_str(), "r");
+}
+
 int platform_close_pipe(FILE* pipe)
 {
     return pclose(pipe);

@@ -79,6 +79,11 @@ FILE* platform_open_pipe(const std::string& command)
     return _popen(for_command_interpreter(command).c_str(), "wb");
 }
 
+FILE* platform_read_pipe(const std::string& command)
+{
+    return _popen(for_command_interpreter(command).c_str(), "r");
+}
+
 int platform_close_pipe(FILE* pipe)
 {
     return _pclose(pipe);

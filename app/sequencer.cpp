@@ -22,6 +22,39 @@ namespace {
 // The last stretch before a tick boundary is spun rather than slept: a sleep can overshoot by
 // a fraction of a millisecond, and the tick should be caught to the millisecond.
 constexpr uint32_t SPIN_MS = 2;
+
+struct SongEndWatch {
+    int (*ended)(void* context) = nullptr;
+    void* context = nullptr;
+    bool seen = false;
+    uint32_t seen_ms = 0;
+};
+SongEndWatch song_end;
+
+void check_song_end()
+{
+    if (!song_end.ended || quit_flag())
+        return;
+    const uint32_t now = clock_now_ms();
+    if (!song_end.seen) {
+        if (!song_end.ended(song_end.context))
+            return;
+        song_end.seen = true;
+        song_end.seen_ms = now;
+    }
+    if (now - song_end.seen_ms >= SONG_END_GRACE_MS) {
+        std::fprintf(stderr, "morrowick: the song ended %u s ago and the demo has not ended by itself: quitting\n",
+            SONG_END_GRACE_MS / 1000);
+        set_quit_flag();
+    }
+}
+} // namespace
+
+void watch_song_end(int (*ended)(void* context), void* context)
+{
+    song_end = SongEndWatch {};
+    song_end.ended = ended;
+    song_end.context = context;
 }
 
 void sync_callback(uint32_t value, uint32_t position, uint32_t row)
@@ -54,6 +87,7 @@ uint32_t wait_for_next_tick()
             const uint32_t passed = (tick - last_tick) & TICK_MASK;
             last_tick = tick;
             ticks_since_reset += passed;
+            check_song_end();
             return passed;
         }
         const uint32_t to_boundary = 32 - (now & 31);

@@ -27,3 +27,9 @@ extern uint32_t last_tick;
 // Ticks the waits have counted since the timer was last reset: the scenes' time.
 extern uint64_t ticks_since_reset;
 constexpr uint32_t TICK_MASK = 0xFFFFFFFFu >> 5;
+
+// Live runs: once the song has ended, the demo gets SONG_END_GRACE_MS to end by itself (its
+// closing scene may be unable to run); then the next wait for a tick sets the quit flag and
+// says so on stderr. `ended` reports the song's end (null: no watch).
+constexpr uint32_t SONG_END_GRACE_MS = 60000;
+void watch_song_end(int (*ended)(void* context), void* context);

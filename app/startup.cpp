@@ -16,6 +16,7 @@
 #include "app/input.h"
 #include "app/sequencer.h"
 #include "app/window.h"
+#include "display/data_file.h"
 #include "display/demo_rand.h"
 #include "display/display_device.h"
 #include "scenes/scene_table.h"
@@ -37,6 +38,15 @@ constexpr int FAILED = -1;
 int fail_with_message(const char* text)
 {
     show_failure_message(text);
+    return FAILED;
+}
+
+// A failure to load data: the program's own message, then the file and the reason on stderr.
+int fail_with_load_message(const char* text, const char* fallback_detail)
+{
+    show_failure_message(text);
+    const char* detail = load_failure_text();
+    std::fprintf(stderr, "morrowick: %s\n", *detail ? detail : fallback_detail);
     return FAILED;
 }
 
@@ -110,6 +120,7 @@ int demo_main(int argc, const char* const* argv)
         capture.seed = extra.seed;
         capture.seconds = extra.seconds;
         capture.sheet = extra.sheet;
+        capture.keep_partial = extra.keep_partial;
         capture.frame_width = extra.frame_width;
         capture.frame_height = extra.frame_height;
         capture.song_range = extra.from;
@@ -118,6 +129,10 @@ int demo_main(int argc, const char* const* argv)
         if (capture_begin(&capture) != 0)
             return FAILED;
     }
+    // Any return before the capture ends (a start-up failure) removes what it made.
+    struct AbandonCapture {
+        ~AbandonCapture() { capture_abandon(); }
+    } abandon_capture;
     // Screenshots go to the working directory the program was started in.
     std::error_code cwd_error;
     const std::string start_dir = std::filesystem::current_path(cwd_error).string();
@@ -160,9 +175,10 @@ int demo_main(int argc, const char* const* argv)
         sound_close();
         return fail_quietly("sound initialisation failed");
     }
+    clear_load_failure();
     SoundModule* module = sound_load_module(SONG_PATH);
     if (!module) {
-        const int result = fail_with_message("MIDAS error: couldn't load module (yay)");
+        const int result = fail_with_load_message("MIDAS error: couldn't load module (yay)", SONG_PATH);
         sound_close();
         return result;
     }
@@ -174,8 +190,9 @@ int demo_main(int argc, const char* const* argv)
     // 10-11. Scene table and demo data (the music is left playing on failure).
     if (create_scene_table() != 0)
         return fail_with_message("failed to allocate core demo function pointer");
+    clear_load_failure();
     if (setup_demo_data() == 0)
-        return fail_with_message("failed to allocate demo data");
+        return fail_with_load_message("failed to allocate demo data", "out of memory while setting up the demo data");
 
     // 12-13. Display, first in a window.
     if (display_init() != 0)
@@ -243,10 +260,14 @@ int demo_main(int argc, const char* const* argv)
     if (capturing)
         capture_song_started(play, module);
     reset_tick_timer();
+    // A capture has its own ending rule on the virtual clock.
+    if (!capturing)
+        watch_song_end([](void* p) { return sound_play_ended(static_cast<SoundPlay*>(p)); }, play);
     if (extra.seconds > 0 && !capturing)
         set_run_time_limit(run_time_limit_ms(extra.seconds));
 
     run_main_loop();
+    watch_song_end(nullptr, nullptr);
 
     // Shut-down.
     controls_end();

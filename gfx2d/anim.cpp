@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "display/data_file.h"
+
 void load_pal_memory(const uint8_t* data, size_t size, uint32_t* palette)
 {
     // The file lists the entries from 255 down to 0; a short file leaves missing bytes 0.
@@ -18,11 +20,12 @@ int load_pal(const char* path, uint32_t* palette)
 {
     if (!palette)
         return 0;
-    ByteStream stream;
-    if (!open_byte_stream(path, &stream))
+    // Only the 768 bytes of the palette are read; a longer file's tail is ignored.
+    uint8_t bytes[PAL_FILE_SIZE] = {};
+    size_t got = 0;
+    if (!read_data_prefix(path, bytes, sizeof bytes, &got))
         return 0;
-    load_pal_memory(stream.data, stream.size, palette);
-    close_byte_stream(&stream);
+    load_pal_memory(bytes, got, palette);
     return 1;
 }
 

@@ -1,51 +1,18 @@
 // byte_stream.cpp -- whole-file reads and the byte-stream cursor.
 #include "gfx2d/byte_stream.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "display/bytes.h"
+#include "display/data_file.h"
 
-int open_byte_stream(const char* path, ByteStream* stream)
+int open_byte_stream(const char* path, ByteStream* stream, uint64_t max_bytes)
 {
     *stream = ByteStream {};
-    if (!path)
-        return 0;
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file)
-        return 0;
-    // Read in chunks rather than trusting a seek-reported size (pipes, special files).
-    size_t capacity = 0, size = 0;
     uint8_t* data = nullptr;
-    for (;;) {
-        if (size == capacity) {
-            size_t grown = capacity ? capacity * 2 : 65536;
-            if (grown > MAX_ALLOCATION) {
-                std::free(data);
-                std::fclose(file);
-                return 0;
-            }
-            auto* bigger = static_cast<uint8_t*>(std::realloc(data, grown));
-            if (!bigger) {
-                std::free(data);
-                std::fclose(file);
-                return 0;
-            }
-            data = bigger;
-            capacity = grown;
-        }
-        size_t got = std::fread(data + size, 1, capacity - size, file);
-        size += got;
-        if (got == 0)
-            break;
-    }
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
-        std::free(data);
+    size_t size = 0;
+    if (!read_data_file(path, max_bytes, &data, &size))
         return 0;
-    }
     stream->data = data;
     stream->size = size;
     stream->owned = true;

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "display/data_file.h"
+
 // The loaders and the animation decoder read from this instead of a C stream: the file is
 // read whole when opened and closed at once. `at_end` behaves like a stream's end-of-file
 // indicator: only a read that finds no data sets it, and a seek clears it.
@@ -15,8 +17,9 @@ struct ByteStream {
     bool owned;
 };
 
-// Reads the whole file into a new stream at position 0. Non-zero on success.
-int open_byte_stream(const char* path, ByteStream* stream);
+// Reads the whole file into a new stream at position 0; a file larger than max_bytes is refused
+// before anything is allocated. Non-zero on success; on failure the reason is noted (data_file.h).
+int open_byte_stream(const char* path, ByteStream* stream, uint64_t max_bytes = DATA_FILE_MAX_BYTES);
 // A stream over bytes the caller keeps alive.
 void init_byte_stream(ByteStream* stream, const uint8_t* data, size_t size);
 // Frees an owned buffer; the stream is empty afterwards.

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "display/bytes.h"
+#include "display/data_file.h"
 
 namespace {
 
@@ -114,6 +115,7 @@ Image* load_acg(ByteStream* stream)
     read_stream_bytes(stream, header, sizeof header);
     const uint32_t magic = load_u32(header);
     if (available < 4 || (magic != ACG_MAGIC && magic != ACG_MAGIC_SWAPPED)) {
+        note_load_reason("not an ACG picture (no !ACG magic)");
         seek_byte_stream(stream, start);
         return nullptr;
     }
@@ -131,6 +133,7 @@ Image* load_acg(ByteStream* stream)
         && (colour_count == 0 || colour_offset < available) && (code_count == 0 || code_offset < available);
     Image* image = sane ? create_image(int(width), int(height), int(colour_count), int(code_count)) : nullptr;
     if (!image) {
+        note_load_reason(sane ? "out of memory" : "the header's size or counts do not fit the file");
         seek_byte_stream(stream, start);
         return nullptr;
     }
@@ -154,10 +157,12 @@ Image* load_acg(ByteStream* stream)
 Image* load_acg_file(const char* path)
 {
     ByteStream stream;
-    if (!open_byte_stream(path, &stream))
+    if (!open_byte_stream(path, &stream, ACG_MAX_FILE_BYTES))
         return nullptr;
     Image* image = load_acg(&stream);
     close_byte_stream(&stream);
+    if (!image)
+        note_load_file(path);
     return image;
 }
 

@@ -32,6 +32,8 @@ constexpr uint16_t acg_code(AcgOp op, int run_length)
 // 320x480); anything far beyond is a corrupt header and is rejected as no image.
 constexpr int ACG_MAX_WIDTH = 4096;
 constexpr int ACG_MAX_HEIGHT = 4096;
+// Largest ACG file read: its picture then takes at most about twice that.
+constexpr uint64_t ACG_MAX_FILE_BYTES = uint64_t(16) << 20;
 
 // A decoded picture. One block holds the record and its arrays (colours, codes with the
 // terminator, row_colour, row_code); destroy_image releases it.

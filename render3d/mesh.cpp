@@ -1,13 +1,14 @@
 // mesh.cpp -- MA mesh loader, keyframe animation step and the road scene's mesh set.
 #include "render3d/mesh.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "display/bytes.h"
+#include "display/data_file.h"
 
 Mesh* footpath_mesh = nullptr;
 Mesh* box1_mesh = nullptr;
@@ -19,8 +20,9 @@ Mesh* roadline_mesh = nullptr;
 
 namespace {
 
+constexpr uint64_t MA_HEADER_BYTES = 16;
 constexpr uint64_t MA_VERTEX_BYTES = 32;
-constexpr uint64_t ALLOCATION_OVERHEAD = 64;
+constexpr uint64_t MA_FACE_BYTES = 16;
 // A keyframe's arrays follow its record in the same block.
 static_assert(sizeof(MeshFrame) % alignof(Vec4) == 0);
 
@@ -56,23 +58,31 @@ Vec4* alloc_vertices(uint32_t count)
     return static_cast<Vec4*>(std::calloc(count ? count : 1, sizeof(Vec4)));
 }
 
-// Total bytes the counts ask for, or false when that is more than any mesh may take.
-bool mesh_bytes_ok(uint32_t frames, uint32_t vertices, uint32_t faces)
-{
-    uint64_t per_frame, frame_total, shape, face_total;
-    if (!checked_size(vertices, 2 * sizeof(Vec4), &per_frame))
-        return false;
-    // Each keyframe is one allocation; count the allocator's own cost too.
-    if (!checked_size(
-            frames, int64_t(per_frame + sizeof(MeshFrame) + sizeof(MeshFrame*) + ALLOCATION_OVERHEAD), &frame_total))
-        return false;
-    if (!checked_size(faces, sizeof(Face), &face_total))
-        return false;
-    shape = per_frame; // render and work vertices
-    return frame_total <= MAX_ALLOCATION && frame_total + shape + face_total <= MAX_ALLOCATION;
-}
-
 } // namespace
+
+uint64_t ma_described_bytes(uint32_t frames, uint32_t vertices, uint32_t faces, const char** reason)
+{
+    if (frames == 0) {
+        *reason = "no keyframes";
+        return 0;
+    }
+    if (faces > 0 && vertices == 0) {
+        *reason = "faces without vertices";
+        return 0;
+    }
+    if (frames > MA_MAX_FRAMES || vertices > MA_MAX_VERTICES || faces > MA_MAX_FACES) {
+        *reason = "more keyframes, vertices or faces than a mesh may have";
+        return 0;
+    }
+    // Within the bounds above every product fits in 64 bits.
+    const uint64_t bytes = MA_HEADER_BYTES + uint64_t(frames) * (uint64_t(vertices) * MA_VERTEX_BYTES + 4)
+        + uint64_t(faces) * MA_FACE_BYTES;
+    if (bytes > MA_MAX_FILE_BYTES) {
+        *reason = "its counts describe a mesh larger than a mesh file may be";
+        return 0;
+    }
+    return bytes;
+}
 
 void free_mesh(Mesh* mesh)
 {
@@ -105,9 +115,12 @@ Mesh* load_ma_bytes(const uint8_t* data, uint64_t size)
     mesh->current_frame = 0;
     const uint32_t frames = mesh->frame_count, vertices = mesh->vertex_count, faces = mesh->face_count;
 
-    // A mesh without keyframes can't be shown, a face always names a vertex, and huge counts
-    // are refused before allocating.
-    if (frames == 0 || (faces > 0 && vertices == 0) || !mesh_bytes_ok(frames, vertices, faces)) {
+    // A mesh without keyframes can't be shown, a face always names a vertex, and counts that
+    // the data cannot back are refused before allocating.
+    const char* reason = nullptr;
+    const uint64_t described = ma_described_bytes(frames, vertices, faces, &reason);
+    if (described == 0 || described > 2 * size + MA_SHORT_FILE_SLACK) {
+        note_load_reason(reason ? reason : "its counts describe far more data than the file holds");
         free_mesh(mesh);
         return nullptr;
     }
@@ -117,28 +130,31 @@ Mesh* load_ma_bytes(const uint8_t* data, uint64_t size)
     mesh->render_vertices = alloc_vertices(vertices);
     mesh->faces = static_cast<Face*>(std::calloc(faces ? faces : 1, sizeof(Face)));
     if (!mesh->frames || !mesh->work_vertices || !mesh->render_vertices || !mesh->faces) {
+        note_load_reason("out of memory");
         free_mesh(mesh);
         return nullptr;
     }
 
-    std::vector<uint8_t> record(MA_VERTEX_BYTES);
+    uint8_t record[MA_VERTEX_BYTES];
     for (uint32_t i = 0; i < frames; ++i) {
         // The record and its two arrays in one block.
         MeshFrame* f = static_cast<MeshFrame*>(std::calloc(1, sizeof(MeshFrame) + 2 * sizeof(Vec4) * vertices));
         mesh->frames[i] = f;
         if (!f) {
+            note_load_reason("out of memory");
             free_mesh(mesh);
             return nullptr;
         }
         f->positions = reinterpret_cast<Vec4*>(f + 1);
         f->deltas = f->positions + vertices;
         for (uint32_t j = 0; j < vertices; ++j) {
-            read_bytes(&r, record.data(), MA_VERTEX_BYTES);
+            read_bytes(&r, record, MA_VERTEX_BYTES);
             Vec4* p = &f->positions[j];
             p->x = load_f64(&record[0]);
             p->y = load_f64(&record[8]);
             p->z = load_f64(&record[16]);
             if (!std::isfinite(p->x) || !std::isfinite(p->y) || !std::isfinite(p->z)) {
+                note_load_reason("a vertex coordinate is not a finite number");
                 free_mesh(mesh);
                 return nullptr;
             }
@@ -154,6 +170,7 @@ Mesh* load_ma_bytes(const uint8_t* data, uint64_t size)
         const uint32_t a = read_u32(&r), b = read_u32(&r), c = read_u32(&r), d = read_u32(&r);
         // Indices must name a vertex: the renderer reads them without checking.
         if (a >= vertices || b >= vertices || c >= vertices) {
+            note_load_reason("a face names a vertex that does not exist");
             free_mesh(mesh);
             return nullptr;
         }
@@ -177,6 +194,7 @@ Mesh* load_ma_bytes(const uint8_t* data, uint64_t size)
             }
             d->w = 1.0;
             if (!std::isfinite(d->x) || !std::isfinite(d->y) || !std::isfinite(d->z)) {
+                note_load_reason("keyframes too far apart (a step is not a finite number)");
                 free_mesh(mesh);
                 return nullptr;
             }
@@ -192,16 +210,45 @@ Mesh* load_ma_bytes(const uint8_t* data, uint64_t size)
 
 Mesh* load_ma(const char* path)
 {
-    std::FILE* file = std::fopen(path, "rb");
+    uint64_t file_size = 0;
+    std::FILE* file = open_data_file(path, &file_size);
     if (!file)
         return nullptr;
-    std::vector<uint8_t> bytes;
-    uint8_t chunk[65536];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
+    // The header says how much to read; nothing beyond that, and never more than the bound.
+    uint8_t header[MA_HEADER_BYTES] = {};
+    size_t got = 0;
+    Mesh* mesh = nullptr;
+    if (read_data_bytes(file, path, header, sizeof header, &got)) {
+        const char* reason = nullptr;
+        const uint64_t described
+            = ma_described_bytes(load_u32(header), load_u32(header + 8), load_u32(header + 12), &reason);
+        if (described == 0) {
+            note_load_failure(path, reason);
+        } else {
+            const size_t want = size_t(std::min(described, file_size));
+            // malloc rather than a container: running out of memory is a load failure, not an abort.
+            auto* bytes = static_cast<uint8_t*>(std::malloc(want > got ? want : got));
+            size_t more = 0;
+            if (!bytes) {
+                note_load_failure(path, "out of memory");
+                std::fclose(file);
+                return nullptr;
+            }
+            std::memcpy(bytes, header, got);
+            if (want > got && !read_data_bytes(file, path, bytes + got, want - got, &more)) {
+                std::free(bytes);
+                std::fclose(file);
+                return nullptr;
+            }
+            // The file's real size decides whether the counts are plausible.
+            mesh = load_ma_bytes(bytes, got + more);
+            std::free(bytes);
+            if (!mesh)
+                note_load_file(path);
+        }
+    }
     std::fclose(file);
-    return load_ma_bytes(bytes.data(), bytes.size());
+    return mesh;
 }
 
 void mesh_step(Mesh* mesh)

@@ -40,6 +40,18 @@ struct Mesh {
 // count, or a coordinate that is not finite. Missing bytes at the end of a short file read
 // as zero.
 Mesh* load_ma(const char* path);
+
+// Bounds on what an MA header may ask for. The counts must also fit the file: what they
+// describe may be at most twice the file's bytes plus MA_SHORT_FILE_SLACK (a cut file still
+// loads with zeros, a changed count cannot turn a small file into a huge mesh).
+constexpr uint32_t MA_MAX_FRAMES = 4096;
+constexpr uint32_t MA_MAX_VERTICES = 1u << 18;
+constexpr uint32_t MA_MAX_FACES = 1u << 19;
+constexpr uint64_t MA_MAX_FILE_BYTES = uint64_t(16) << 20;
+constexpr uint64_t MA_SHORT_FILE_SLACK = 4096;
+// Bytes a file with these counts has (header, keyframes, faces), or 0 when a count is out of
+// bounds. Fills *reason with a static text on failure.
+uint64_t ma_described_bytes(uint32_t frames, uint32_t vertices, uint32_t faces, const char** reason);
 // The same from a buffer already in memory.
 Mesh* load_ma_bytes(const uint8_t* data, uint64_t size);
 // Releases a mesh and everything it owns (the demo keeps its meshes; tools and tests don't).

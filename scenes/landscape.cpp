@@ -11,6 +11,7 @@
 
 #include "app/demo.h"
 #include "display/bytes.h"
+#include "display/data_file.h"
 #include "display/numeric.h"
 #include "display/pixel.h"
 #include "display/trig.h"
@@ -156,12 +157,16 @@ int load_raw(const char* path, void* destination, int width, int height, int bit
     uint64_t cells = 0;
     if (!checked_size(width, height, &cells))
         return 0;
-    std::FILE* file = std::fopen(path, "rb");
+    // A short file leaves the rest 0; a read error (a folder, a failing disk) fails the load.
+    uint64_t file_size = 0;
+    std::FILE* file = open_data_file(path, &file_size);
     if (!file)
         return 0;
+    bool ok = true;
     if (bits == 8) {
         uint8_t* out = static_cast<uint8_t*>(destination);
-        const size_t got = std::fread(out, 1, size_t(cells), file);
+        size_t got = 0;
+        ok = read_data_bytes(file, path, out, size_t(cells), &got) != 0;
         std::memset(out + got, 0, size_t(cells) - got);
     } else {
         // Read in blocks of whole triples; cells past a short file's end become 0.
@@ -171,19 +176,20 @@ int load_raw(const char* path, void* destination, int width, int height, int bit
         size_t done = 0;
         while (done < cells) {
             const size_t want = std::min<size_t>(BLOCK_CELLS, size_t(cells) - done);
-            const size_t got = std::fread(block, 1, want * 3, file);
+            size_t got = 0;
+            ok = read_data_bytes(file, path, block, want * 3, &got) != 0;
             const size_t whole = got / 3;
             for (size_t i = 0; i < whole; ++i)
                 out[done + i] = pixel_rgb(block[i * 3], block[i * 3 + 1], block[i * 3 + 2]);
             done += whole;
-            if (got < want * 3)
+            if (!ok || got < want * 3)
                 break;
         }
         for (; done < cells; ++done)
             out[done] = 0;
     }
     std::fclose(file);
-    return 1;
+    return ok ? 1 : 0;
 }
 
 int load_landscape()

@@ -10,9 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "display/bytes.h"
+#include "display/data_file.h"
 #include "sound/sound_internal.h"
 
 struct SoundModule {
@@ -191,18 +194,17 @@ openmpt_module* create_module(const std::vector<uint8_t>& bytes)
 
 bool read_whole_file(const char* path, std::vector<uint8_t>* bytes)
 {
-    FILE* file = std::fopen(path, "rb");
-    if (!file)
+    uint8_t* data = nullptr;
+    size_t size = 0;
+    if (!read_data_file(path, SOUND_MAX_MODULE_BYTES, &data, &size))
         return false;
-    bool ok = std::fseek(file, 0, SEEK_END) == 0;
-    long size = ok ? std::ftell(file) : -1;
-    ok = ok && size > 0 && size <= SOUND_MAX_MODULE_BYTES && std::fseek(file, 0, SEEK_SET) == 0;
-    if (ok) {
-        bytes->resize(size_t(size));
-        ok = std::fread(bytes->data(), 1, bytes->size(), file) == bytes->size();
+    bytes->assign(data, data + size);
+    std::free(data);
+    if (bytes->empty()) {
+        note_load_failure(path, "is empty");
+        return false;
     }
-    std::fclose(file);
-    return ok;
+    return true;
 }
 
 bool is_dummy_driver()
@@ -255,6 +257,28 @@ bool open_device()
 }
 
 } // namespace
+
+const char* sound_check_xm_header(const uint8_t* data, size_t size)
+{
+    // Only XM headers are checked here; anything else is left to the player, which refuses it.
+    static const char SIGNATURE[] = "Extended Module: ";
+    if (size < 17 || std::memcmp(data, SIGNATURE, 17) != 0)
+        return nullptr;
+    if (size < XM_FIXED_HEADER_BYTES)
+        return "the XM header is cut short";
+    const uint64_t header_size = load_u32(data + 60);
+    const uint32_t channels = load_u16(data + 68);
+    const uint32_t patterns = load_u16(data + 70);
+    const uint32_t instruments = load_u16(data + 72);
+    if (channels > XM_MAX_CHANNELS || patterns > XM_MAX_PATTERNS || instruments > XM_MAX_INSTRUMENTS)
+        return "the XM header claims more channels, patterns or instruments than the format allows";
+    // Every pattern and instrument has a header of its own after the song header.
+    const uint64_t least = 60 + header_size + uint64_t(patterns) * XM_PATTERN_HEADER_BYTES
+        + uint64_t(instruments) * XM_INSTRUMENT_HEADER_BYTES;
+    if (least > size)
+        return "the XM header claims more patterns or instruments than the file holds";
+    return nullptr;
+}
 
 int sound_sync_lookup(const SoundSyncTable* table, int pattern, int row, const uint8_t** values)
 {
@@ -368,25 +392,47 @@ int sound_init()
     return 1;
 }
 
-SoundModule* sound_load_module(const char* path)
+namespace {
+SoundModule* load_module(const char* path)
 {
     if (!path)
         return nullptr;
     std::vector<uint8_t> bytes;
     if (!read_whole_file(path, &bytes))
         return nullptr;
-    openmpt_module* mod = create_module(bytes);
-    if (!mod)
+    const char* reason = sound_check_xm_header(bytes.data(), bytes.size());
+    if (reason) {
+        note_load_failure(path, reason);
         return nullptr;
+    }
+    openmpt_module* mod = create_module(bytes);
+    if (!mod) {
+        note_load_failure(path, "not a module the player can read");
+        return nullptr;
+    }
     SoundModule* module = new SoundModule;
     module->mod = mod;
     if (!sound_build_sync_table(mod, &module->syncs) || openmpt_module_get_num_orders(mod) < 1) {
+        note_load_failure(path, "the song has no order list");
         openmpt_module_destroy(mod);
         delete module;
         return nullptr;
     }
     module->file = std::move(bytes);
     return module;
+}
+} // namespace
+
+SoundModule* sound_load_module(const char* path)
+{
+    // The file and the sync table live in containers: running out of memory while loading is a
+    // load failure like any other, never an abort.
+    try {
+        return load_module(path);
+    } catch (const std::bad_alloc&) {
+        note_load_failure(path, "out of memory");
+        return nullptr;
+    }
 }
 
 int sound_start_background_play(int polls_per_second)
@@ -578,6 +624,16 @@ int sound_render_offline(SoundPlay* play, int16_t* out, int frames)
 uint64_t sound_frames_rendered(const SoundPlay* play)
 {
     return play ? play->frames_rendered.load(std::memory_order_relaxed) : 0;
+}
+
+int sound_play_ended(SoundPlay* play)
+{
+    if (!play)
+        return 0;
+    lock_audio();
+    const bool ended = play->ended;
+    unlock_audio();
+    return ended ? 1 : 0;
 }
 
 int sound_module_order_count(SoundModule* module)

@@ -56,6 +56,8 @@ int sound_render_offline(SoundPlay* play, int16_t* out, int frames);
 // Frames rendered since the play started (inside a sync callback: up to the end of the slice in
 // which the row started, at most 64 frames after the row's first frame).
 uint64_t sound_frames_rendered(const SoundPlay* play);
+// Non-zero once the play has reached the song's end (it plays no further).
+int sound_play_ended(SoundPlay* play);
 // Song positions in the module's order list, and its playing time in seconds.
 int sound_module_order_count(SoundModule* module);
 // Seconds from the song's start to where (position, row) starts, playing through the order list

@@ -16,7 +16,19 @@ constexpr int SOUND_DEVICE_BUFFER_FRAMES = 1024;
 // With SDL's dummy driver the song is paced by the clock at each callback; a 10 ms buffer keeps a
 // sync within about 10 ms of its time.
 constexpr int SOUND_DUMMY_BUFFER_FRAMES = 480;
-constexpr long SOUND_MAX_MODULE_BYTES = 64L * 1024 * 1024;
+// Largest song file read; with the player's own copy a song then costs at most a few times this.
+constexpr uint64_t SOUND_MAX_MODULE_BYTES = uint64_t(16) << 20;
+
+// XM header bounds checked before the player sees a file: FastTracker 2's own limits, and a
+// header for each pattern and instrument that the file must have room for.
+constexpr size_t XM_FIXED_HEADER_BYTES = 80;
+constexpr uint32_t XM_MAX_CHANNELS = 64;
+constexpr uint32_t XM_MAX_PATTERNS = 256;
+constexpr uint32_t XM_MAX_INSTRUMENTS = 128;
+constexpr uint64_t XM_PATTERN_HEADER_BYTES = 9;
+constexpr uint64_t XM_INSTRUMENT_HEADER_BYTES = 29;
+// Null when the bytes are not an XM file or its header fits them; else the reason.
+const char* sound_check_xm_header(const uint8_t* data, size_t size);
 
 // Sync values (parameters of effect W) per pattern row, in channel order.
 struct SoundSyncTable {
