@@ -1,6 +1,7 @@
 // test_render3d_raster.cpp -- screen triangle clipping, depth-tested fill, outlines, lines, mesh renders.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -314,4 +315,43 @@ TEST_F(Raster, MeshRenderPixelExact)
     render_mesh(&face, touching, 1, surface, 0xFFFF8040u, 0);
     render_mesh(&face, touching, 1, surface, 0xFFFF8040u, 1);
     EXPECT_EQ(count_set(), 0);
+}
+
+// Clipped triangles reach the fill with fractional corners and the edge deltas measured before
+// the corners are truncated. Worked by hand, row by row, from the fill's rules: x and y truncate;
+// slopes are the unsnapped dx / dy; a top edge whose dy truncates to 0 counts as flat (the right
+// side starts at the middle corner along the middle edge); below the middle row the middle edge
+// steps by dx over the rounded dy; a middle edge whose dy truncates to 0 fills the last rows as
+// runs as wide as from the bottom to the middle corner, starting at the left side's column.
+TEST_F(Raster, FractionalCornersFillRowByRow)
+{
+    const struct {
+        Corner a, b, c;
+        std::vector<std::array<int, 3>> spans; // row, first column, last column
+    } cases[] = {
+        // Top edge dy 0.6 (flat); snapped (10,10) (20,10) (12,20); left slope -1.6 / -10.4, middle
+        // edge -8.1 / round(9.8).
+        { { 10.7f, 10.2f }, { 20.4f, 10.8f }, { 12.3f, 20.6f },
+            { { 10, 10, 20 }, { 11, 10, 20 }, { 12, 10, 19 }, { 13, 10, 18 }, { 14, 10, 18 }, { 15, 11, 17 },
+                { 16, 11, 16 }, { 17, 11, 15 }, { 18, 11, 14 }, { 19, 11, 14 }, { 20, 11, 13 } } },
+        // Middle edge dy 0.5: snapped (15,10) (20,18) (8,19); left slope 6.6 / -9.2, right
+        // 5.6 / 8.7; row 18 ends at the middle corner; row 19 is 13 pixels (8 to 20) from 9.
+        { { 15.0f, 10.0f }, { 20.6f, 18.7f }, { 8.4f, 19.2f },
+            { { 10, 15, 15 }, { 11, 14, 16 }, { 12, 14, 16 }, { 13, 13, 17 }, { 14, 12, 18 }, { 15, 11, 18 },
+                { 16, 11, 19 }, { 17, 10, 20 }, { 18, 9, 20 }, { 19, 9, 21 } } },
+    };
+    for (const auto& c : cases) {
+        std::memset(surface->pixels, 0, size_t(surface->pitch) * 240);
+        clear_depth();
+        ScreenTriangle t = make_triangle(c.a, c.b, c.c, fill_triangle);
+        t.colour = 0x00ABCDEFu;
+        fill_triangle(&t, surface);
+        int expected = 0;
+        for (const auto& [row, first, last] : c.spans) {
+            for (int x = first - 1; x <= last + 1; ++x)
+                EXPECT_EQ(at(x, row) != 0, x >= first && x <= last) << "row " << row << " column " << x;
+            expected += last - first + 1;
+        }
+        EXPECT_EQ(count_set(), expected);
+    }
 }
