@@ -5,10 +5,9 @@
 #include <cstring>
 #include <vector>
 
-#include "app/clock.h"
 #include "app/demo.h"
-#include "app/window.h"
 #include "gfx2d/tables.h"
+#include "scene_script.h"
 #include "scenes/scene10_shells.h"
 #include "scenes/scene_data.h"
 
@@ -312,39 +311,17 @@ TEST_F(ShellsScene, SizesGrowByTruncatedStepsAndRestartAtFortyTicks)
     EXPECT_EQ(0, std::memcmp(frame, surface_row32(work_surface_2, 0), W * H * 4));
 }
 
-// Every wait jumps to the next tick; at the chosen frame the music moves on.
-struct SceneClock {
-    uint32_t now = 0;
-    int frames = 0;
-    int last_frame = 0;
-    uint32_t next_scene = 11;
-} scene_clock;
-
-uint32_t scene_now(void*)
-{
-    return scene_clock.now;
-}
-void scene_sleep(void*, uint32_t)
-{
-    scene_clock.now = ((scene_clock.now >> 5) + 1) << 5;
-    if (++scene_clock.frames == scene_clock.last_frame)
-        scene_number.store(scene_clock.next_scene, std::memory_order_relaxed);
-}
-void scene_spin(void* context)
-{
-    scene_sleep(context, 1);
-}
-
 TEST_F(ShellsScene, RunsUnderCuesAndLeavesTheRecordsAsLastWritten)
 {
+    scene_script::Script saved = scene_script::script;
+    scene_script::script = {};
     window_record = nullptr;
-    scene_clock = SceneClock {};
-    scene_clock.last_frame = 5;
-    set_demo_clock(DemoClock { scene_now, scene_sleep, scene_spin, nullptr });
+    set_demo_clock(DemoClock { scene_script::now, scene_script::sleep, scene_script::spin, nullptr });
     reset_tick_timer();
     scene_number.store(250, std::memory_order_relaxed); // a cue keeps it running
-    shells_scene();
-    EXPECT_EQ(scene_clock.frames, 5);
+    scene_script::play(shells_scene, { { 5, 11 } });
+    set_demo_clock(real_clock());
+    scene_script::script = saved;
     EXPECT_EQ(current_scene_number(), 11u);
     // Five frames of one tick (the fifth wait changed the number; that frame is still drawn).
     EXPECT_EQ(balls[0].radius, 60.0f);
