@@ -28,6 +28,7 @@ struct Script {
     uint32_t waits = 0; // sleep calls (one or more per wait_tick)
     std::vector<std::pair<uint32_t, uint32_t>> numbers; // (tick, scene number from that tick)
     std::vector<std::pair<uint32_t, uint32_t>> stalls; // (tick, extra ticks to jump from it)
+    void (*on_tick)(uint32_t tick) = nullptr; // called as each scripted change is applied
 };
 inline Script script;
 inline WindowRecord record;
@@ -43,6 +44,8 @@ inline void advance(uint32_t ms)
     for (const auto& [at, number] : script.numbers)
         if (at > before && at <= tick)
             scene_number.store(number, std::memory_order_relaxed);
+    if (script.on_tick && tick > before)
+        script.on_tick(tick);
 }
 inline uint32_t now(void*)
 {
