@@ -2,7 +2,6 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <array>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,7 +13,6 @@
 #include "app/sequencer.h"
 #include "app/startup.h"
 #include "scene_script.h"
-#include "sound/sound.h"
 
 namespace {
 
@@ -308,56 +306,6 @@ TEST(DataFolder, WorkingDirectoryThenExecutableThenShare)
     ASSERT_EQ(chdir(share.c_str()), 0); // the working directory holds data/: it wins
     EXPECT_EQ(find_data_folder(exe, share), "");
     ASSERT_EQ(chdir(saved), 0);
-}
-
-// The sync callback driven by the test song rendered offline, one 32 ms tick (1536 frames) at a
-// time: after each tick the scene number, position and row hold the latest sync command.
-TEST(MusicSync, TestSongDrivesTheSequencingValues)
-{
-    const std::string song = std::string(MW_BINARY_DIR) + "/testdata/xm/morrowick.xm";
-    ASSERT_TRUE(sound_startup() && sound_set_option(SOUND_OPTION_OFFLINE, 1) && sound_init());
-    SoundModule* module = sound_load_module(song.c_str());
-    ASSERT_NE(module, nullptr) << song;
-    ASSERT_TRUE(sound_start_background_play(40));
-    SoundPlay* play = sound_play_module(module, 0);
-    ASSERT_NE(play, nullptr);
-    scene_number = 99;
-    ASSERT_TRUE(sound_set_sync_callback(play, sync_callback));
-
-    std::vector<std::array<uint32_t, 4>> seen; // value, position, row, tick
-    std::vector<int16_t> chunk(1536 * 2);
-    std::array<uint32_t, 3> last = { 99, 99, 99 };
-    for (uint32_t tick = 0; tick < 2000; ++tick) {
-        const int got = sound_render_offline(play, chunk.data(), 1536);
-        const std::array<uint32_t, 3> now = { current_scene_number(), song_position.load(), song_row.load() };
-        if (now != last)
-            seen.push_back({ now[0], now[1], now[2], tick });
-        last = now;
-        if (got < 1536)
-            break;
-    }
-    sound_stop_module(play);
-    sound_free_module(module);
-    sound_stop_background_play();
-    sound_close();
-    sound_set_option(SOUND_OPTION_OFFLINE, 0);
-
-    // Rows start every 5760 frames at speed 6 / 125 BPM, every 2400 from order 2 (speed 3 / 150).
-    const struct {
-        uint32_t value, position, row;
-        uint64_t frame;
-    } expected[] = { { 0, 0, 0, 0 }, { 240, 0, 8, 8 * 5760 }, { 1, 1, 0, 16 * 5760 }, { 2, 1, 4, 20 * 5760 },
-        { 5, 2, 0, 32 * 5760 }, { 255, 2, 16, 32 * 5760 + 16 * 2400 }, { 1, 3, 0, 32 * 5760 + 32 * 2400 },
-        { 2, 3, 4, 32 * 5760 + 36 * 2400 }, { 16, 4, 0, 32 * 5760 + 48 * 2400 }, { 12, 4, 7, 32 * 5760 + 55 * 2400 } };
-    ASSERT_EQ(seen.size(), std::size(expected));
-    for (size_t i = 0; i < seen.size(); ++i) {
-        EXPECT_EQ(seen[i][0], expected[i].value) << i;
-        EXPECT_EQ(seen[i][1], expected[i].position) << i;
-        EXPECT_EQ(seen[i][2], expected[i].row) << i;
-        // Seen at the end of the tick holding the row's start (or the next, within a few frames).
-        EXPECT_GE(seen[i][3], expected[i].frame / 1536) << i;
-        EXPECT_LE(seen[i][3], (expected[i].frame + 64) / 1536) << i;
-    }
 }
 
 } // namespace
