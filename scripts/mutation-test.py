@@ -13,6 +13,7 @@
 # mutants.txt: a section per source file, `[path] test-program globs...`, then one fault a line,
 # `original ==> replacement` (exact text, `\n` for a line break; the original must occur once).
 import argparse
+import signal
 import fnmatch
 import os
 import shutil
@@ -42,17 +43,19 @@ def parse_mutants(path):
     return faults, tests_for
 
 
-def copy_tree(work_src):
+def copy_tree(work_src, skip_tests=False):
     listed = subprocess.run(["git", "ls-files", "-co", "--exclude-standard", "-z"], cwd=ROOT, check=True,
                             capture_output=True).stdout.decode().split("\0")
     for rel in filter(None, listed):
+        if skip_tests and rel.startswith("tests/"):
+            continue
         src, dst = os.path.join(ROOT, rel), os.path.join(work_src, rel)
         if not os.path.isfile(src):
             continue
         os.makedirs(os.path.dirname(dst), exist_ok=True)
         same = os.path.exists(dst) and open(src, "rb").read() == open(dst, "rb").read()
         if not same:
-            shutil.copy2(src, dst)
+            shutil.copyfile(src, dst)  # a fresh time stamp, so Ninja rebuilds it
 
 
 def run(cmd, cwd, timeout=None):
@@ -98,8 +101,7 @@ def main():
         return
 
     os.makedirs(src, exist_ok=True)
-    if not args.no_sync:
-        copy_tree(src)
+    copy_tree(src, skip_tests=args.no_sync) # also undoes a fault left by an interrupted run
     env_cmake = ["cmake", "-S", src, "-B", build, "-G", "Ninja", "-DMW_BENCH=OFF",
                  # No debug information and light optimisation: every fault recompiles a file and
                  # relinks its test programs, so both must be quick.
@@ -137,6 +139,7 @@ def main():
     if broken:
         sys.exit("the unmutated build fails: " + " ".join(broken))
 
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("mutation-test: stopped"))  # runs the restore below
     rows, caught = [], 0
     start = time.time()
     for i, (number, path, old, new) in enumerate(faults, 1):
