@@ -132,7 +132,7 @@ TEST_F(Scenes3d, GlowsAndParticlesLandWhereTheEllipseCameraSeesThem)
         sizes[i] = 1.0;
         colours[i] = 0; // draws nothing
     }
-    const Point3 disc_a = { -40.0, -25.0, 100.0 }, disc_b = { 45.0, 30.0, 110.0 };
+    const Point3 disc_a = { 0.0, -20.0, 100.0 }, disc_b = { 45.0, 30.0, 110.0 }; // both in view
     a[0][0] = disc_a.x, a[0][1] = disc_a.y - 3 * 2.0, a[0][2] = disc_a.z; // rises 2 a tick
     b[0][0] = disc_b.x, b[0][1] = disc_b.y - 3 * 2.0, b[0][2] = disc_b.z;
     sizes[0] = 4.0 - 0.75; // grows 0.25 a tick

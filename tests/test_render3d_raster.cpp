@@ -214,6 +214,10 @@ TEST_F(Raster, FillDepthPlaneFollowsCorners)
     submit_triangle(0, 0, 104, 10, 0, 104, 0, 10, 104, surface, 0x0000FF00u, 0);
     EXPECT_EQ(at(4, 2), 0x00FF0000u); // 104 is not below 104
     EXPECT_EQ(at(5, 2), 0x0000FF00u);
+    // Depth along y from a top corner off row 0: 100 at (5,10) and (15,10), 110 at (5,20).
+    submit_triangle(5, 10, 100, 15, 10, 100, 5, 20, 110, surface, 0x000000FFu, 0);
+    EXPECT_EQ(depth_buffer[15 * 320 + 5], 105.0f);
+    EXPECT_EQ(depth_buffer[12 * 320 + 6], 102.0f);
 }
 
 TEST_F(Raster, LinesAndOutlines)
@@ -339,6 +343,11 @@ TEST_F(Raster, FractionalCornersFillRowByRow)
         { { 15.0f, 10.0f }, { 20.6f, 18.7f }, { 8.4f, 19.2f },
             { { 10, 15, 15 }, { 11, 14, 16 }, { 12, 14, 16 }, { 13, 13, 17 }, { 14, 12, 18 }, { 15, 11, 18 },
                 { 16, 11, 19 }, { 17, 10, 20 }, { 18, 9, 20 }, { 19, 9, 21 } } },
+        // Top edge dy 0.3 over a row: snapped (10,10) (20,11) (13,20); row 10 already runs from
+        // the left side to the middle corner; middle edge -6.7 / round(9.3), left 3.2 / 9.6.
+        { { 10.4f, 10.9f }, { 20.3f, 11.2f }, { 13.6f, 20.5f },
+            { { 10, 10, 20 }, { 11, 10, 20 }, { 12, 10, 20 }, { 13, 11, 19 }, { 14, 11, 19 }, { 15, 11, 18 },
+                { 16, 12, 17 }, { 17, 12, 16 }, { 18, 12, 16 }, { 19, 13, 15 }, { 20, 13, 14 } } },
     };
     for (const auto& c : cases) {
         std::memset(surface->pixels, 0, size_t(surface->pitch) * 240);

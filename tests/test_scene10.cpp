@@ -82,6 +82,12 @@ TEST(Flash, WhiteCoreHaloByFalloffAndNothingBehindTheViewer)
     EXPECT_EQ(canvas.at(0, 0), 0x06152534u);
     EXPECT_TRUE(canvas.guards_intact());
 
+    // Over white the old colour keeps 256 - d of 256: 127 + (255 x 129 >> 8) saturates to 255.
+    Canvas white;
+    std::fill_n(white.pixels(), W * H, 0x00FFFFFFu);
+    draw_flash(white.pixels(), &light);
+    EXPECT_EQ(white.at(170, 120), 0x7FFFFFFFu);
+
     Canvas behind;
     light.z = 0.0;
     draw_flash(behind.pixels(), &light);
@@ -244,8 +250,11 @@ protected:
             std::fill_n(surface_row32(s, 0), W * H, 0x11111111u);
         saved_balls_ = balls;
         saved_flash_ = flash_light;
-        for (int i = 0; i < BALL_COUNT; ++i)
+        for (int i = 0; i < BALL_COUNT; ++i) {
+            for (uint32_t& word : textures_[i].words)
+                word ^= uint32_t(i) << 16; // each ball its own texture: the drawing order shows
             records_[i] = test_ball(&textures_[i], 1.0f);
+        }
         balls = records_;
         flash_ = FlashLight {};
         flash_light = &flash_;
@@ -302,7 +311,7 @@ TEST_F(ShellsScene, SizesGrowByTruncatedStepsAndRestartAtFortyTicks)
     EXPECT_EQ(run.intensity, 5);
     for (int i = 0; i < BALL_COUNT; ++i)
         EXPECT_EQ(balls[i].radius, 50.0f);
-    // Radius 25 on screen: ball 1 (drawn last) shows its top texel at row 95; above it the flash.
+    // Radius 25 on screen: ball 0 (drawn last, from the back) shows its top texel at row 95; above it the flash.
     const uint32_t* frame = surface_row32(frame_surface, 0);
     EXPECT_EQ(frame[95 * W + 160], TestTexture::texel(1, 64));
     EXPECT_EQ(frame[94 * W + 160] >> 24, 49u); // 255 / 26 x 5 = 49.04

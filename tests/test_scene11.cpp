@@ -220,6 +220,12 @@ TEST_F(Swarm, SpiralTargetsTakeFourValuesPerParticleInTheirOrder)
     EXPECT_NEAR(t1[1], (q[1] * UNIT - 0.5) * 5 * gamma + 30, 1e-4);
     EXPECT_NEAR(t1[2], (q[0] * UNIT - 0.5) * 10 + 100, 1e-4);
     EXPECT_EQ(swarm_particles[201].spiral_radius, 10.0f);
+    // Record 101 (k = 25, second arm): theta = pi/4, rho = 5, c = s = 5 cos(pi/4): (jx - s, ., jz + c + 100).
+    const int* h = &r[101 * 4];
+    const double cs = 5.0 * std::cos(3.141592653589793 / 4);
+    std::vector<double> t2 = target(swarm_particles[101]);
+    EXPECT_NEAR(t2[0], (h[2] * UNIT - 0.5) * 10 - cs, 1e-4);
+    EXPECT_NEAR(t2[2], (h[0] * UNIT - 0.5) * 10 + cs + 100, 1e-4);
 }
 
 TEST_F(Swarm, RingTargetsLieBeyondTheScreenEdges)

@@ -98,6 +98,7 @@ TEST(DrawRibbon, ClipsRowsAndSpansToTheBuffer)
         { 100, 240, 9, 120, 0, 0, -1, -1, 100, 239 }, // below the buffer: nothing
         { 100, -50, 9, 120, 0, 71, 100, 70, 100, 71 }, // above the top: rows 0 to 70
         { 100, 200, 9, 120, 0, 40, 100, 239, 100, 199 }, // off the bottom: rows 200 to 239
+        { 160, 200, 9, 120, 1, 40, 166, 210, 167, 210 }, // swaying over the 39 rows left: row 210 at 10/39 turn
         { 100, -200, 9, 120, 1, 1, 100, 0, 100, 1 }, // nothing left after the top clip: row 0 at angle 0
         { 200, 239, 9, 0, 1, 1, 200, 239, 201, 238 }, // no rows at all: row y0 alone
         { 310, 5, 40, 0, 0, 1, 319, 5, 0, 6 }, // a wide span at the right edge stops at column 319
