@@ -23,6 +23,7 @@ xvfb
 xauth
 openbox
 x11-apps
+xdotool
 python3
 "
 
