@@ -33,6 +33,7 @@ appstream
 groff
 man-db
 gzip
+python3
 "
 
 # Cross compilers, Wine to run the result, dpkg-dev for apt-get source; the source packages'

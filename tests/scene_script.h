@@ -1,7 +1,10 @@
 // scene_script.h -- test support for scene functions: a fake clock that plays a script of scene
-// numbers and stalls, shared Surfaces, and a temporary data folder to run scenes in.
+// numbers and stalls, shared Surfaces, small meshes and pictures made in memory, a camera
+// reference for 3D scenes, and a temporary data folder to run scenes in.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -13,6 +16,10 @@
 #include "app/demo.h"
 #include "app/window.h"
 #include "display/surface.h"
+#include "gfx2d/image.h"
+#include "render3d/mesh.h"
+#include "tools/lib/acg_writer.h"
+#include "tools/lib/ma_writer.h"
 
 namespace scene_script {
 
@@ -21,6 +28,7 @@ struct Script {
     uint32_t waits = 0; // sleep calls (one or more per wait_tick)
     std::vector<std::pair<uint32_t, uint32_t>> numbers; // (tick, scene number from that tick)
     std::vector<std::pair<uint32_t, uint32_t>> stalls; // (tick, extra ticks to jump from it)
+    void (*on_tick)(uint32_t tick) = nullptr; // called as each scripted change is applied
 };
 inline Script script;
 inline WindowRecord record;
@@ -36,6 +44,8 @@ inline void advance(uint32_t ms)
     for (const auto& [at, number] : script.numbers)
         if (at > before && at <= tick)
             scene_number.store(number, std::memory_order_relaxed);
+    if (script.on_tick && tick > before)
+        script.on_tick(tick);
 }
 inline uint32_t now(void*)
 {
@@ -84,6 +94,62 @@ inline void end()
 inline uint32_t* pixels(Surface* s)
 {
     return reinterpret_cast<uint32_t*>(s->pixels);
+}
+
+// Runs `scene` (a scene function) from the tick the clock is at, with these numbers and stalls.
+inline void play(void (*scene)(), std::vector<std::pair<uint32_t, uint32_t>> numbers,
+    std::vector<std::pair<uint32_t, uint32_t>> stalls = {})
+{
+    script.numbers = std::move(numbers);
+    script.stalls = std::move(stalls);
+    scene();
+}
+
+inline Mesh* mesh_of(const MaMesh& ma)
+{
+    std::vector<uint8_t> bytes;
+    return encode_ma(&ma, &bytes) ? load_ma_bytes(bytes.data(), bytes.size()) : nullptr;
+}
+
+// One still triangle (its step count long enough to count steps with).
+inline Mesh* triangle_mesh(MaVertex a, MaVertex b, MaVertex c, uint32_t steps = 1000)
+{
+    MaMesh ma;
+    ma.keyframes.push_back(MaKeyframe { { a, b, c }, steps });
+    ma.faces.push_back(MaFace { 0, 1, 2 });
+    return mesh_of(ma);
+}
+
+// A width x height picture of one colour.
+inline Image* solid_picture(int width, int height, uint32_t colour)
+{
+    std::vector<uint32_t> words(size_t(width) * height, colour);
+    std::vector<uint8_t> bytes;
+    return encode_acg(words.data(), width, height, &bytes) ? load_acg_memory(bytes.data(), bytes.size()) : nullptr;
+}
+
+inline void fill(Surface* s, uint32_t colour)
+{
+    std::fill_n(pixels(s), size_t(s->width) * s->height, colour);
+}
+
+// Camera space as the 3D scenes describe their cameras: move the world point by the camera's
+// offsets, turn it about y by the heading, then roll it about the view axis. Written out one
+// rotation at a time, apart from the engine's matrices.
+struct Point3 {
+    double x, y, z;
+};
+inline Point3 to_camera(Point3 p, Point3 offset, double heading, double roll)
+{
+    p = { p.x + offset.x, p.y + offset.y, p.z + offset.z };
+    const Point3 h = { p.x * std::cos(heading) - p.z * std::sin(heading), p.y,
+        p.x * std::sin(heading) + p.z * std::cos(heading) };
+    return { h.x * std::cos(roll) + h.y * std::sin(roll), h.y * std::cos(roll) - h.x * std::sin(roll), h.z };
+}
+// The heading that faces a target from a camera at these offsets (atan2 of the moved target).
+inline double heading_to(Point3 target, Point3 offset)
+{
+    return std::atan2(target.x + offset.x, target.z + offset.z);
 }
 
 // A temporary folder with a data/ subfolder; the working directory moves into it while alive.

@@ -162,42 +162,4 @@ TEST_F(DemoData, FailingLastLoaderFailsSetUp)
     EXPECT_EQ(swarm_particles[0].colour, PARTICLE_START_COLOUR);
 }
 
-TEST_F(DemoData, EveryMissingFileFailsSetUp)
-{
-    for (const std::string& name : SETUP_FILES) {
-        fs::remove(data(name));
-        forget_demo_data();
-        EXPECT_EQ(setup_demo_data(), 0) << name;
-        folder->copy_from_build({ name });
-    }
-}
-
-TEST_F(DemoData, TruncatedOrCorruptFilesNeverCrash)
-{
-    // Short raw maps and palettes are read as far as they go; a picture cut in half is rejected.
-    // Randomly corrupted bytes may load or fail; neither may read or write out of bounds.
-    std::mt19937 random(1234);
-    for (const std::string& name : SETUP_FILES) {
-        const std::vector<uint8_t> bytes = read_file(data(name));
-        std::vector<uint8_t> half(bytes.begin(), bytes.begin() + long(bytes.size() / 2));
-        write_file(data(name), half);
-        forget_demo_data();
-        const int result = setup_demo_data();
-        if (name.ends_with(".raw") || name.ends_with(".pal"))
-            EXPECT_EQ(result, 1) << name;
-        else if (name.ends_with(".acg"))
-            EXPECT_EQ(result, 0) << name;
-        else // a mesh's short read is not detected; the loader may still reject what is left
-            EXPECT_TRUE(result == 0 || result == 1) << name;
-
-        std::vector<uint8_t> corrupt = bytes;
-        for (size_t i = 0; i < corrupt.size() / 50 + 1; ++i)
-            corrupt[random() % corrupt.size()] = uint8_t(random());
-        write_file(data(name), corrupt);
-        forget_demo_data();
-        const int corrupt_result = setup_demo_data();
-        EXPECT_TRUE(corrupt_result == 0 || corrupt_result == 1) << name;
-        write_file(data(name), bytes);
-    }
-}
 } // namespace

@@ -97,16 +97,22 @@ TEST_F(Stars, CreationTurningAndDrawing)
         demo_rand();
     EXPECT_EQ(next, demo_rand()); // four rand calls per star
 
-    // The polar angle is narrowed to single precision before its cosine.
-    const float polar = float(double(r1) * double(3.0518509e-5f) * 3.141592653589793);
-    EXPECT_EQ(field->base[0].z, std::cos(double(polar)) * 8000.0);
-    for (int i = 0; i < field->count; ++i) {
-        const Vec4& v = field->base[i];
-        EXPECT_NEAR(std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z), 8000.0, 1e-6);
-        EXPECT_GE(v.w, 0.0);
-        EXPECT_LE(v.w, 255.0);
-        EXPECT_EQ(field->working[i].z, v.z);
-    }
+    // Star 0 from the first four values: polar angle pi r1 u narrowed to single precision,
+    // azimuth 2 pi r2 u, on the sphere of radius 8000; brightness r4 u x float(r3 u) x 255.
+    demo_srand(1234);
+    int r[4];
+    for (int& v : r)
+        v = demo_rand();
+    const double u = double(3.0518509e-5f);
+    const float polar = float(double(r[0]) * u * 3.141592653589793);
+    const double azimuth = double(r[1]) * u * (2.0 * 3.141592653589793);
+    const Vec4& star = field->base[0];
+    EXPECT_EQ(star.x, std::cos(azimuth) * std::sin(double(polar)) * 8000.0);
+    EXPECT_EQ(star.y, std::sin(azimuth) * std::sin(double(polar)) * 8000.0);
+    EXPECT_EQ(star.z, std::cos(double(polar)) * 8000.0);
+    EXPECT_EQ(star.w, double(r[3]) * u * double(float(double(r[2]) * u)) * 255.0);
+    for (int i = 0; i < field->count; ++i)
+        EXPECT_EQ(field->working[i].z, field->base[i].z);
 
     // Identity: working = base. A turn leaves the brightness alone.
     Matrix m;

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -173,14 +174,18 @@ TEST(ParticleStarts, TwoRandsPerRecordInOrder)
     EXPECT_EQ(p[0].growth_left, 0.0f);
     EXPECT_EQ(p[0].direction_z, 0.0f);
     EXPECT_EQ(p[0].growth_rate, 0.0f);
-    EXPECT_FLOAT_EQ(p[0].size, 1.0175175666809082f);
-    EXPECT_FLOAT_EQ(p[0].distance_left, 190.2965850830078f);
-    EXPECT_FLOAT_EQ(p[0].direction_x, -0.490570604801178f);
-    EXPECT_FLOAT_EQ(p[0].direction_y, -0.8714014291763306f);
-    EXPECT_FLOAT_EQ(p[1].size, 3.706259250640869f);
-    EXPECT_FLOAT_EQ(p[1].distance_left, 233.06729125976562f);
-    EXPECT_FLOAT_EQ(p[1].direction_x, -0.9604030251502991f);
-    EXPECT_FLOAT_EQ(p[1].direction_y, 0.27861449122428894f);
+    // Exactly, in single precision where the record is: size 1 + 14 r1 u, target angle 2 pi r2 u
+    // (u the single-precision 1/32767), target (240 sin, 180 cos), unit direction towards it.
+    const int rands[2][2] = { { 41, 18467 }, { 6334, 26500 } };
+    for (int n = 0; n < 2; ++n) {
+        const double u = double(3.0518509e-5f), t = 6.283185307179586 * (rands[n][1] * u);
+        const float tx = float(240.0 * std::sin(t)), ty = float(180.0 * std::cos(t));
+        const double length = std::sqrt(double(tx) * tx + double(ty) * ty);
+        EXPECT_EQ(p[n].size, float(1.0 + 14.0 * (rands[n][0] * u))) << n;
+        EXPECT_EQ(p[n].distance_left, float(length)) << n;
+        EXPECT_EQ(p[n].direction_x, float(tx / length)) << n;
+        EXPECT_EQ(p[n].direction_y, float(ty / length)) << n;
+    }
     uint32_t untouched;
     std::memcpy(&untouched, &p[2], 4);
     EXPECT_EQ(untouched, 0xEEEEEEEEu);

@@ -61,6 +61,23 @@ TEST(Matrix, RotationOrderAndAliasing)
     EXPECT_NEAR(p.y, -4, 1e-12);
     EXPECT_EQ(p.z, 5);
     EXPECT_EQ(p.w, 1);
+    // Angle z = pi/2 turns x onto -y (the roll direction), angle y = pi/2 turns x onto z.
+    const struct {
+        double z, y;
+        Vec4 want;
+    } turns[] = { { PI / 2, 0, { 0, -1, 0, 1 } }, { 0, PI / 2, { 0, 0, 1, 1 } } };
+    for (const auto& t : turns) {
+        Camera c = {};
+        c.angle_z = t.z;
+        c.angle_y = t.y;
+        mat_identity(&m);
+        mat_rotate(&m, &c);
+        Vec4 x = { 1, 0, 0, 1 };
+        transform_points(&m, &x, 1);
+        EXPECT_NEAR(x.x, t.want.x, 1e-12);
+        EXPECT_NEAR(x.y, t.want.y, 1e-12);
+        EXPECT_NEAR(x.z, t.want.z, 1e-12);
+    }
 
     // A point is turned about x first, then about z: (0,1,0) -> (0,0,-1) -> (0,0,-1).
     // The other order would give (1,0,0).

@@ -1,6 +1,7 @@
 // test_render3d_raster.cpp -- screen triangle clipping, depth-tested fill, outlines, lines, mesh renders.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -213,6 +214,10 @@ TEST_F(Raster, FillDepthPlaneFollowsCorners)
     submit_triangle(0, 0, 104, 10, 0, 104, 0, 10, 104, surface, 0x0000FF00u, 0);
     EXPECT_EQ(at(4, 2), 0x00FF0000u); // 104 is not below 104
     EXPECT_EQ(at(5, 2), 0x0000FF00u);
+    // Depth along y from a top corner off row 0: 100 at (5,10) and (15,10), 110 at (5,20).
+    submit_triangle(5, 10, 100, 15, 10, 100, 5, 20, 110, surface, 0x000000FFu, 0);
+    EXPECT_EQ(depth_buffer[15 * 320 + 5], 105.0f);
+    EXPECT_EQ(depth_buffer[12 * 320 + 6], 102.0f);
 }
 
 TEST_F(Raster, LinesAndOutlines)
@@ -314,4 +319,48 @@ TEST_F(Raster, MeshRenderPixelExact)
     render_mesh(&face, touching, 1, surface, 0xFFFF8040u, 0);
     render_mesh(&face, touching, 1, surface, 0xFFFF8040u, 1);
     EXPECT_EQ(count_set(), 0);
+}
+
+// Clipped triangles reach the fill with fractional corners and the edge deltas measured before
+// the corners are truncated. Worked by hand, row by row, from the fill's rules: x and y truncate;
+// slopes are the unsnapped dx / dy; a top edge whose dy truncates to 0 counts as flat (the right
+// side starts at the middle corner along the middle edge); below the middle row the middle edge
+// steps by dx over the rounded dy; a middle edge whose dy truncates to 0 fills the last rows as
+// runs as wide as from the bottom to the middle corner, starting at the left side's column.
+TEST_F(Raster, FractionalCornersFillRowByRow)
+{
+    const struct {
+        Corner a, b, c;
+        std::vector<std::array<int, 3>> spans; // row, first column, last column
+    } cases[] = {
+        // Top edge dy 0.6 (flat); snapped (10,10) (20,10) (12,20); left slope -1.6 / -10.4, middle
+        // edge -8.1 / round(9.8).
+        { { 10.7f, 10.2f }, { 20.4f, 10.8f }, { 12.3f, 20.6f },
+            { { 10, 10, 20 }, { 11, 10, 20 }, { 12, 10, 19 }, { 13, 10, 18 }, { 14, 10, 18 }, { 15, 11, 17 },
+                { 16, 11, 16 }, { 17, 11, 15 }, { 18, 11, 14 }, { 19, 11, 14 }, { 20, 11, 13 } } },
+        // Middle edge dy 0.5: snapped (15,10) (20,18) (8,19); left slope 6.6 / -9.2, right
+        // 5.6 / 8.7; row 18 ends at the middle corner; row 19 is 13 pixels (8 to 20) from 9.
+        { { 15.0f, 10.0f }, { 20.6f, 18.7f }, { 8.4f, 19.2f },
+            { { 10, 15, 15 }, { 11, 14, 16 }, { 12, 14, 16 }, { 13, 13, 17 }, { 14, 12, 18 }, { 15, 11, 18 },
+                { 16, 11, 19 }, { 17, 10, 20 }, { 18, 9, 20 }, { 19, 9, 21 } } },
+        // Top edge dy 0.3 over a row: snapped (10,10) (20,11) (13,20); row 10 already runs from
+        // the left side to the middle corner; middle edge -6.7 / round(9.3), left 3.2 / 9.6.
+        { { 10.4f, 10.9f }, { 20.3f, 11.2f }, { 13.6f, 20.5f },
+            { { 10, 10, 20 }, { 11, 10, 20 }, { 12, 10, 20 }, { 13, 11, 19 }, { 14, 11, 19 }, { 15, 11, 18 },
+                { 16, 12, 17 }, { 17, 12, 16 }, { 18, 12, 16 }, { 19, 13, 15 }, { 20, 13, 14 } } },
+    };
+    for (const auto& c : cases) {
+        std::memset(surface->pixels, 0, size_t(surface->pitch) * 240);
+        clear_depth();
+        ScreenTriangle t = make_triangle(c.a, c.b, c.c, fill_triangle);
+        t.colour = 0x00ABCDEFu;
+        fill_triangle(&t, surface);
+        int expected = 0;
+        for (const auto& [row, first, last] : c.spans) {
+            for (int x = first - 1; x <= last + 1; ++x)
+                EXPECT_EQ(at(x, row) != 0, x >= first && x <= last) << "row " << row << " column " << x;
+            expected += last - first + 1;
+        }
+        EXPECT_EQ(count_set(), expected);
+    }
 }

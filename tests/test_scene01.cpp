@@ -4,10 +4,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/clock.h"
 #include "app/demo.h"
-#include "app/window.h"
 #include "display/demo_rand.h"
+#include "scene_script.h"
 #include "scenes/scene01_rings.h"
 
 namespace {
@@ -189,44 +188,13 @@ TEST(RingsPixels, NoiseDrawsOneValuePerPixelIntoAllFourBytes)
 
 // ---- the scene loop ----
 
-// A clock that advances `ticks_per_frame` ticks on every wait and plays a script: before each
-// wait returns, `on_frame` may change the sync values; after `frames` waits the music moves on.
-struct SceneClock {
-    uint32_t now = 0;
-    uint32_t ticks_per_frame = 1;
-    int frames = 0;
-    int last_frame = 0;
-    void (*on_frame)(int frame) = nullptr;
-};
-SceneClock scene_clock;
-
-uint32_t clock_now(void*)
-{
-    return scene_clock.now;
-}
-void clock_sleep(void*, uint32_t)
-{
-    scene_clock.now = ((scene_clock.now >> 5) + scene_clock.ticks_per_frame) << 5;
-    ++scene_clock.frames;
-    if (scene_clock.on_frame)
-        scene_clock.on_frame(scene_clock.frames);
-    if (scene_clock.frames == scene_clock.last_frame)
-        scene_number.store(2, std::memory_order_relaxed);
-}
-void clock_spin(void* context)
-{
-    clock_sleep(context, 1);
-}
-
 // Stands in for the set-up's data: straight bump tables, empty pictures, fresh surfaces.
 class RingsScene : public ::testing::Test {
 protected:
     RingStore store;
     std::vector<uint16_t> u = std::vector<uint16_t>(PIXELS), v = std::vector<uint16_t>(PIXELS);
-    Surface* saved[3] {};
     void SetUp() override
     {
-        window_record = nullptr;
         for (int i = 0; i < PIXELS; ++i) {
             u[i] = uint16_t(i % 320);
             v[i] = uint16_t(i / 320);
@@ -238,24 +206,13 @@ protected:
         bump_v = v.data();
         ringface_picture = create_image(1, 1, 0, 0);
         bottle_picture = create_image(1, 1, 0, 0);
-        saved[0] = frame_surface, saved[1] = work_surface_1, saved[2] = work_surface_2;
-        frame_surface = create_surface(320, 240, 32);
-        work_surface_1 = create_surface(320, 240, 32);
-        work_surface_2 = create_surface(320, 240, 32);
-        scene_clock = SceneClock {};
-        set_demo_clock(DemoClock { clock_now, clock_sleep, clock_spin, nullptr });
-        reset_tick_timer();
-        scene_number.store(0, std::memory_order_relaxed);
+        scene_script::begin(0);
         song_position.store(0, std::memory_order_relaxed);
         song_row.store(0, std::memory_order_relaxed);
     }
     void TearDown() override
     {
-        set_demo_clock(real_clock());
-        destroy_surface(frame_surface);
-        destroy_surface(work_surface_1);
-        destroy_surface(work_surface_2);
-        frame_surface = saved[0], work_surface_1 = saved[1], work_surface_2 = saved[2];
+        scene_script::end();
         destroy_image(ringface_picture);
         destroy_image(bottle_picture);
         ringface_picture = bottle_picture = nullptr;
@@ -268,15 +225,14 @@ protected:
 
 TEST_F(RingsScene, NoRingsBeforePositionTwoThenTheSongSetsTheCount)
 {
-    scene_clock.last_frame = 8;
-    scene_clock.on_frame = [](int frame) {
-        if (frame == 5) { // read from the sixth frame on: position 2, row 16 -> 2 rings
+    scene_script::script.on_tick = [](uint32_t tick) {
+        if (tick == 5) { // read from the sixth frame on: position 2, row 16 -> 2 rings
             song_position.store(2, std::memory_order_relaxed);
             song_row.store(16, std::memory_order_relaxed);
         }
     };
+    scene_script::script.numbers = { { 8, 2 } };
     rings_scene();
-    EXPECT_EQ(scene_clock.frames, 8);
     EXPECT_EQ(store.colours[5], 0xFFFFFFFFu);
     // Frames 1-5 read position 0 (count 0); frames 6-8 move rings 0 and 1 by one step each.
     EXPECT_EQ(store.records[0].x, 255.0);
@@ -295,9 +251,7 @@ TEST_F(RingsScene, NoRingsBeforePositionTwoThenTheSongSetsTheCount)
 TEST_F(RingsScene, FrameSpanningSeveralTicksMovesRingsThatManySteps)
 {
     song_position.store(3, std::memory_order_relaxed); // row 0 at position 3: 5 rings
-    scene_clock.ticks_per_frame = 3;
-    scene_clock.last_frame = 4;
-    rings_scene();
+    scene_script::play(rings_scene, { { 12, 2 } }, { { 1, 2 }, { 4, 2 }, { 7, 2 }, { 10, 2 } }); // 3 ticks a frame
     for (int j = 0; j < 5; ++j) {
         EXPECT_EQ(store.records[j].x, 258.0 - 12) << j;
         EXPECT_EQ(store.colours[j], 0xFFFFFFFFu - 12 * 0x01010101u) << j;
@@ -308,19 +262,16 @@ TEST_F(RingsScene, FrameSpanningSeveralTicksMovesRingsThatManySteps)
 TEST_F(RingsScene, SyncOneBecomes255AndTheNoiseBurstLasts127Frames)
 {
     scene_number.store(1, std::memory_order_relaxed);
-    scene_clock.last_frame = 130;
-    int scene_after_first = -1;
-    static int* seen;
-    seen = &scene_after_first;
-    scene_clock.on_frame = [](int frame) {
-        if (frame == 1)
-            *seen = int(current_scene_number());
+    static int scene_after_first;
+    scene_after_first = -1;
+    scene_script::script.on_tick = [](uint32_t tick) {
+        if (tick == 1)
+            scene_after_first = int(current_scene_number());
     };
     demo_srand(321);
-    rings_scene();
+    scene_script::play(rings_scene, { { 130, 2 } });
     const int next[3] = { demo_rand(), demo_rand(), demo_rand() };
     EXPECT_EQ(scene_after_first, 255);
-    EXPECT_EQ(scene_clock.frames, 130);
     // The amplitude after each frame's tick is 253, 251, ..., 1 over frames 1-127; at the
     // 128th tick the burst ends. Each noisy frame draws one value per pixel.
     demo_srand(321);
@@ -333,9 +284,8 @@ TEST_F(RingsScene, SyncOneBecomes255AndTheNoiseBurstLasts127Frames)
 TEST_F(RingsScene, ReturnsAtOnceWithoutItsData)
 {
     bump_u = nullptr;
-    scene_clock.last_frame = 1000;
-    rings_scene();
-    EXPECT_EQ(scene_clock.frames, 0);
+    scene_script::play(rings_scene, { { 1000, 2 } });
+    EXPECT_EQ(scene_script::tick(), 0u);
 }
 
 } // namespace

@@ -5,10 +5,9 @@
 #include <cstring>
 #include <vector>
 
-#include "app/clock.h"
 #include "app/demo.h"
-#include "app/window.h"
 #include "gfx2d/tables.h"
+#include "scene_script.h"
 #include "scenes/scene10_shells.h"
 #include "scenes/scene_data.h"
 
@@ -82,6 +81,12 @@ TEST(Flash, WhiteCoreHaloByFalloffAndNothingBehindTheViewer)
     // The far corner: distance 200, 255 / 200 x 5 = 6.375 -> 6: 6 + (c x 250 >> 8).
     EXPECT_EQ(canvas.at(0, 0), 0x06152534u);
     EXPECT_TRUE(canvas.guards_intact());
+
+    // Over white the old colour keeps 256 - d of 256: 127 + (255 x 129 >> 8) saturates to 255.
+    Canvas white;
+    std::fill_n(white.pixels(), W * H, 0x00FFFFFFu);
+    draw_flash(white.pixels(), &light);
+    EXPECT_EQ(white.at(170, 120), 0x7FFFFFFFu);
 
     Canvas behind;
     light.z = 0.0;
@@ -245,8 +250,11 @@ protected:
             std::fill_n(surface_row32(s, 0), W * H, 0x11111111u);
         saved_balls_ = balls;
         saved_flash_ = flash_light;
-        for (int i = 0; i < BALL_COUNT; ++i)
+        for (int i = 0; i < BALL_COUNT; ++i) {
+            for (uint32_t& word : textures_[i].words)
+                word ^= uint32_t(i) << 16; // each ball its own texture: the drawing order shows
             records_[i] = test_ball(&textures_[i], 1.0f);
+        }
         balls = records_;
         flash_ = FlashLight {};
         flash_light = &flash_;
@@ -303,7 +311,7 @@ TEST_F(ShellsScene, SizesGrowByTruncatedStepsAndRestartAtFortyTicks)
     EXPECT_EQ(run.intensity, 5);
     for (int i = 0; i < BALL_COUNT; ++i)
         EXPECT_EQ(balls[i].radius, 50.0f);
-    // Radius 25 on screen: ball 1 (drawn last) shows its top texel at row 95; above it the flash.
+    // Radius 25 on screen: ball 0 (drawn last, from the back) shows its top texel at row 95; above it the flash.
     const uint32_t* frame = surface_row32(frame_surface, 0);
     EXPECT_EQ(frame[95 * W + 160], TestTexture::texel(1, 64));
     EXPECT_EQ(frame[94 * W + 160] >> 24, 49u); // 255 / 26 x 5 = 49.04
@@ -312,39 +320,17 @@ TEST_F(ShellsScene, SizesGrowByTruncatedStepsAndRestartAtFortyTicks)
     EXPECT_EQ(0, std::memcmp(frame, surface_row32(work_surface_2, 0), W * H * 4));
 }
 
-// Every wait jumps to the next tick; at the chosen frame the music moves on.
-struct SceneClock {
-    uint32_t now = 0;
-    int frames = 0;
-    int last_frame = 0;
-    uint32_t next_scene = 11;
-} scene_clock;
-
-uint32_t scene_now(void*)
-{
-    return scene_clock.now;
-}
-void scene_sleep(void*, uint32_t)
-{
-    scene_clock.now = ((scene_clock.now >> 5) + 1) << 5;
-    if (++scene_clock.frames == scene_clock.last_frame)
-        scene_number.store(scene_clock.next_scene, std::memory_order_relaxed);
-}
-void scene_spin(void* context)
-{
-    scene_sleep(context, 1);
-}
-
 TEST_F(ShellsScene, RunsUnderCuesAndLeavesTheRecordsAsLastWritten)
 {
+    scene_script::Script saved = scene_script::script;
+    scene_script::script = {};
     window_record = nullptr;
-    scene_clock = SceneClock {};
-    scene_clock.last_frame = 5;
-    set_demo_clock(DemoClock { scene_now, scene_sleep, scene_spin, nullptr });
+    set_demo_clock(DemoClock { scene_script::now, scene_script::sleep, scene_script::spin, nullptr });
     reset_tick_timer();
     scene_number.store(250, std::memory_order_relaxed); // a cue keeps it running
-    shells_scene();
-    EXPECT_EQ(scene_clock.frames, 5);
+    scene_script::play(shells_scene, { { 5, 11 } });
+    set_demo_clock(real_clock());
+    scene_script::script = saved;
     EXPECT_EQ(current_scene_number(), 11u);
     // Five frames of one tick (the fifth wait changed the number; that frame is still drawn).
     EXPECT_EQ(balls[0].radius, 60.0f);

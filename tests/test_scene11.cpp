@@ -6,11 +6,10 @@
 #include <cstring>
 #include <vector>
 
-#include "app/clock.h"
 #include "app/demo.h"
-#include "app/window.h"
 #include "display/demo_rand.h"
 #include "gfx2d/tables.h"
+#include "scene_script.h"
 #include "scenes/scene11_swarm.h"
 #include "scenes/scene_data.h"
 
@@ -221,6 +220,12 @@ TEST_F(Swarm, SpiralTargetsTakeFourValuesPerParticleInTheirOrder)
     EXPECT_NEAR(t1[1], (q[1] * UNIT - 0.5) * 5 * gamma + 30, 1e-4);
     EXPECT_NEAR(t1[2], (q[0] * UNIT - 0.5) * 10 + 100, 1e-4);
     EXPECT_EQ(swarm_particles[201].spiral_radius, 10.0f);
+    // Record 101 (k = 25, second arm): theta = pi/4, rho = 5, c = s = 5 cos(pi/4): (jx - s, ., jz + c + 100).
+    const int* h = &r[101 * 4];
+    const double cs = 5.0 * std::cos(3.141592653589793 / 4);
+    std::vector<double> t2 = target(swarm_particles[101]);
+    EXPECT_NEAR(t2[0], (h[2] * UNIT - 0.5) * 10 - cs, 1e-4);
+    EXPECT_NEAR(t2[2], (h[0] * UNIT - 0.5) * 10 + cs + 100, 1e-4);
 }
 
 TEST_F(Swarm, RingTargetsLieBeyondTheScreenEdges)
@@ -307,38 +312,13 @@ TEST_F(Swarm, RetargetingFramesPresentThePreviousFrameUnchanged)
     EXPECT_NE(copy_frame(), before);
 }
 
-// Every wait jumps to the next tick; at the chosen frame the music moves on.
-struct SceneClock {
-    uint32_t now = 0;
-    int frames = 0;
-    int last_frame = 0;
-} scene_clock;
-
-uint32_t scene_now(void*)
-{
-    return scene_clock.now;
-}
-void scene_sleep(void*, uint32_t)
-{
-    scene_clock.now = ((scene_clock.now >> 5) + 1) << 5;
-    if (++scene_clock.frames == scene_clock.last_frame)
-        scene_number.store(12, std::memory_order_relaxed);
-}
-void scene_spin(void* context)
-{
-    scene_sleep(context, 1);
-}
-
 TEST_F(Swarm, ASecondRunContinuesInThePhaseTheFirstReached)
 {
-    window_record = nullptr;
-    set_demo_clock(DemoClock { scene_now, scene_sleep, scene_spin, nullptr });
-    auto run_scene = [](int frames) {
-        scene_clock = SceneClock {};
-        scene_clock.last_frame = frames;
-        reset_tick_timer();
-        scene_number.store(11, std::memory_order_relaxed);
-        swarm_scene();
+    auto run_scene = [](uint32_t frames) {
+        scene_script::begin(11);
+        scene_script::fill(frame_surface, 0);
+        scene_script::play(swarm_scene, { { frames, 12 } });
+        scene_script::end();
     };
     run_scene(5);
     EXPECT_EQ(swarm_phase, 0);

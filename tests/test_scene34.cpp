@@ -52,113 +52,69 @@ Ribbon straight_ribbon(int width, int rows)
 
 TEST(AddSaturate, AddsEachByteAndHoldsItAt255)
 {
-    EXPECT_EQ(add_saturate(0x00F0F0F0u, GLOW), 0x00FFFFF0u);
-    EXPECT_EQ(add_saturate(0x01020304u, 0x10203040u), 0x11223344u);
-    EXPECT_EQ(add_saturate(0x80808080u, 0x80808080u), 0xFFFFFFFFu); // top byte saturates too
-    EXPECT_EQ(add_saturate(0xFF00FF00u, 0x01FF01FFu), 0xFFFFFFFFu);
-    EXPECT_EQ(add_saturate(0x00FF0000u, 0x00010000u), 0x00FF0000u); // no carry into the top byte
+    const uint32_t cases[][3] = { { 0x00F0F0F0u, GLOW, 0x00FFFFF0u }, { 0x01020304u, 0x10203040u, 0x11223344u },
+        { 0x80808080u, 0x80808080u, 0xFFFFFFFFu }, // the top byte saturates too
+        { 0x00FF0000u, 0x00010000u, 0x00FF0000u } }; // no carry into the top byte
+    for (const auto& c : cases)
+        EXPECT_EQ(add_saturate(c[0], c[1]), c[2]) << std::hex << c[0];
 }
 
-TEST(DrawRibbon, StraightRibbonStacksItsFiveSpans)
+TEST(DrawRibbon, StacksItsFiveSpansAndSwaysAlongItsSinePeriods)
 {
-    GuardedBuffer buffer;
+    GuardedBuffer straight;
     Ribbon ribbon = straight_ribbon(9, 120); // h = 4, q = 2, e = 1
-    draw_ribbon(&ribbon, 100, 10, buffer.pixels());
-    // Column 100 gets all five spans, 101 the four glow spans, 102-103 the two wide ones.
-    EXPECT_EQ(buffer.at(100, 10), 0xFFFFFFFFu);
-    EXPECT_EQ(buffer.at(101, 10), 0x00FFC000u); // 4 x 0x60 saturates, 4 x 0x30 = 0xC0
-    EXPECT_EQ(buffer.at(103, 10), 0x00C06000u);
-    EXPECT_EQ(buffer.at(104, 10), 0u);
-    EXPECT_EQ(buffer.at(99, 10), 0u);
-    // Rows 10 to 130 inclusive.
-    EXPECT_EQ(buffer.at(101, 130), 0x00FFC000u);
-    EXPECT_EQ(buffer.at(101, 131), 0u);
-    EXPECT_EQ(buffer.at(101, 9), 0u);
-    EXPECT_EQ(buffer.drawn_rows(), 121);
+    draw_ribbon(&ribbon, 100, 10, straight.pixels());
+    GuardedBuffer sway;
+    Ribbon swaying = straight_ribbon(9, 4);
+    swaying.waves = 1.0f; // a quarter period per row
+    draw_ribbon(&swaying, 160, 0, sway.pixels());
+    // Straight: column 100 gets all five spans, 101 the four glow spans, 102-103 the wide ones,
+    // rows 10 to 130. Swaying, row 1 (sin 1): spans at +4 (4 wide), +2 (2), -4 (4), -2 (2), core
+    // at +1; row 3 (sin -1) mirrored, the core one column left.
+    const struct {
+        GuardedBuffer* buffer;
+        int x, y;
+        uint32_t colour;
+    } cases[] = { { &straight, 100, 10, 0xFFFFFFFFu }, { &straight, 101, 10, 0x00FFC000u },
+        { &straight, 103, 10, 0x00C06000u }, { &straight, 104, 10, 0 }, { &straight, 99, 10, 0 },
+        { &straight, 101, 130, 0x00FFC000u }, { &straight, 101, 131, 0 }, { &straight, 101, 9, 0 },
+        { &sway, 161, 1, 0xFFFFFFFFu }, { &sway, 160, 1, 0 }, { &sway, 156, 1, GLOW }, { &sway, 158, 1, 0x00C06000u },
+        { &sway, 164, 1, GLOW }, { &sway, 168, 1, 0 }, { &sway, 159, 3, 0xFFFFFFFFu }, { &sway, 160, 3, 0 },
+        { &sway, 167, 3, GLOW } };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.buffer->at(c.x, c.y), c.colour) << c.x << "," << c.y;
+    EXPECT_EQ(straight.drawn_rows(), 121);
 }
 
-TEST(DrawRibbon, SwaysAlongItsSinePeriods)
+TEST(DrawRibbon, ClipsRowsAndSpansToTheBuffer)
 {
-    GuardedBuffer buffer;
-    Ribbon ribbon = straight_ribbon(9, 4);
-    ribbon.waves = 1.0f; // a quarter period per row
-    draw_ribbon(&ribbon, 160, 0, buffer.pixels());
-    // Row 1, sin = 1: spans at +4 (4 wide), +2 (2), -4 (4), -2 (2), core at +1.
-    EXPECT_EQ(buffer.at(161, 1), 0xFFFFFFFFu);
-    EXPECT_EQ(buffer.at(160, 1), 0u);
-    EXPECT_EQ(buffer.at(156, 1), GLOW);
-    EXPECT_EQ(buffer.at(158, 1), 0x00C06000u);
-    EXPECT_EQ(buffer.at(163, 1), GLOW);
-    EXPECT_EQ(buffer.at(164, 1), GLOW);
-    EXPECT_EQ(buffer.at(168, 1), 0u);
-    // Row 3, sin = -1: mirrored, the core one column left.
-    EXPECT_EQ(buffer.at(159, 3), 0xFFFFFFFFu);
-    EXPECT_EQ(buffer.at(156, 3), GLOW);
-    EXPECT_EQ(buffer.at(160, 3), 0u);
-    EXPECT_EQ(buffer.at(162, 3), GLOW);
-    EXPECT_EQ(buffer.at(167, 3), GLOW);
-}
-
-TEST(DrawRibbon, ClipsRowsToTheBuffer)
-{
-    Ribbon ribbon = straight_ribbon(9, 120);
-    {
+    // (start column, start row, width, rows, waves) -> rows drawn; a pixel drawn, one not.
+    const struct {
+        int column, row, width, rows;
+        float waves;
+        int drawn;
+        int on_x, on_y, off_x, off_y;
+    } cases[] = {
+        { 100, 240, 9, 120, 0, 0, -1, -1, 100, 239 }, // below the buffer: nothing
+        { 100, -50, 9, 120, 0, 71, 100, 70, 100, 71 }, // above the top: rows 0 to 70
+        { 100, 200, 9, 120, 0, 40, 100, 239, 100, 199 }, // off the bottom: rows 200 to 239
+        { 160, 200, 9, 120, 1, 40, 166, 210, 167, 210 }, // swaying over the 39 rows left: row 210 at 10/39 turn
+        { 100, -200, 9, 120, 1, 1, 100, 0, 100, 1 }, // nothing left after the top clip: row 0 at angle 0
+        { 200, 239, 9, 0, 1, 1, 200, 239, 201, 238 }, // no rows at all: row y0 alone
+        { 310, 5, 40, 0, 0, 1, 319, 5, 0, 6 }, // a wide span at the right edge stops at column 319
+        { -10, 5, 40, 0, 0, 1, 9, 5, 319, 4 }, // and at the left edge at column 0
+        { 0, 0, -1, 239, 0, 240, 319, 239, -1, -1 }, // a negative width is huge unsigned: rows fill
+    };
+    for (const auto& c : cases) {
         GuardedBuffer buffer;
-        draw_ribbon(&ribbon, 100, 240, buffer.pixels());
-        EXPECT_EQ(buffer.drawn_rows(), 0);
-    }
-    {
-        GuardedBuffer buffer; // above the top: rows 0 to 70
-        draw_ribbon(&ribbon, 100, -50, buffer.pixels());
-        EXPECT_EQ(buffer.drawn_rows(), 71);
-        EXPECT_NE(buffer.at(100, 70), 0u);
-    }
-    {
-        GuardedBuffer buffer; // runs off the bottom: rows 200 to 239
-        draw_ribbon(&ribbon, 100, 200, buffer.pixels());
-        EXPECT_EQ(buffer.drawn_rows(), 40);
-        EXPECT_NE(buffer.at(100, 239), 0u);
-        EXPECT_TRUE(buffer.guards_intact());
-    }
-    {
-        // Nothing left after the top clip (or no rows at all): row y0 alone, at angle 0.
-        GuardedBuffer buffer;
-        Ribbon swaying = ribbon;
-        swaying.waves = 1.0f;
-        draw_ribbon(&swaying, 100, -200, buffer.pixels());
-        EXPECT_EQ(buffer.drawn_rows(), 1);
-        EXPECT_EQ(buffer.at(100, 0), 0xFFFFFFFFu);
-        swaying.rows = 0;
-        draw_ribbon(&swaying, 200, 239, buffer.pixels());
-        EXPECT_EQ(buffer.at(200, 239), 0xFFFFFFFFu);
-        EXPECT_EQ(buffer.drawn_rows(), 2);
-    }
-}
-
-TEST(DrawRibbon, ClipsSpansToColumns0To319)
-{
-    {
-        GuardedBuffer buffer; // a wide ribbon at the right edge must not run into the next row
-        Ribbon ribbon = straight_ribbon(40, 0);
-        draw_ribbon(&ribbon, 310, 5, buffer.pixels());
-        EXPECT_NE(buffer.at(319, 5), 0u);
-        EXPECT_EQ(buffer.at(0, 6), 0u);
-        EXPECT_EQ(buffer.at(309, 5), 0u);
-    }
-    {
-        GuardedBuffer buffer; // and at the left edge not into the row before
-        Ribbon ribbon = straight_ribbon(40, 0);
-        draw_ribbon(&ribbon, -10, 5, buffer.pixels());
-        EXPECT_EQ(buffer.at(319, 4), 0u);
-        EXPECT_NE(buffer.at(0, 5), 0u);
-        EXPECT_NE(buffer.at(9, 5), 0u);
-        EXPECT_EQ(buffer.at(10, 5), 0u);
-    }
-    {
-        GuardedBuffer buffer; // a negative width is huge unsigned: the row fills from the column
-        Ribbon ribbon = straight_ribbon(-1, 239);
-        draw_ribbon(&ribbon, 0, 0, buffer.pixels());
-        EXPECT_NE(buffer.at(319, 239), 0u);
+        Ribbon ribbon = straight_ribbon(c.width, c.rows);
+        ribbon.waves = c.waves;
+        draw_ribbon(&ribbon, c.column, c.row, buffer.pixels());
+        EXPECT_EQ(buffer.drawn_rows(), c.drawn) << c.column << "," << c.row;
+        if (c.on_x >= 0)
+            EXPECT_NE(buffer.at(c.on_x, c.on_y), 0u) << c.column << "," << c.row;
+        if (c.off_x >= 0)
+            EXPECT_EQ(buffer.at(c.off_x, c.off_y), 0u) << c.column << "," << c.row;
         EXPECT_TRUE(buffer.guards_intact());
     }
 }
@@ -209,43 +165,30 @@ protected:
     }
 };
 
-TEST_F(WallScene, EventsSetFlagsAndVelocitiesAndConsume4And240)
+TEST_F(WallScene, EventsSetFlagsAndVelocitiesAndConsume4And240Only)
 {
     WallState state = WALL_START;
-    scene_number.store(4);
-    take_wall_event(&state, 4);
-    EXPECT_EQ(state.closing, 1);
-    EXPECT_EQ(current_scene_number(), 255u);
-
-    scene_number.store(240);
+    for (uint32_t n : { 4u, 240u }) {
+        scene_number.store(n);
+        take_wall_event(&state, n);
+        EXPECT_EQ(current_scene_number(), 255u) << n;
+    }
+    EXPECT_EQ(state.closing + state.rising, 2);
+    scene_number.store(7); // a sync that arrives between the read and the write is kept
     take_wall_event(&state, 240);
-    EXPECT_EQ(state.rising, 1);
-    EXPECT_EQ(current_scene_number(), 255u);
-
-    // A sync that arrives between the read and the write is kept.
-    WallState other = WALL_START;
-    scene_number.store(7);
-    take_wall_event(&other, 240);
-    EXPECT_EQ(other.rising, 1);
     EXPECT_EQ(current_scene_number(), 7u);
-
-    // The caption and title cues are not consumed.
-    WallState cues = WALL_START;
-    scene_number.store(241);
-    take_wall_event(&cues, 241);
-    EXPECT_EQ(cues.caption_d1, -4);
-    EXPECT_EQ(current_scene_number(), 241u);
-    take_wall_event(&cues, 242);
-    EXPECT_EQ(cues.caption_d1, 4);
-    take_wall_event(&cues, 244);
-    EXPECT_EQ(cues.caption_d2, 4);
-    take_wall_event(&cues, 243);
-    EXPECT_EQ(cues.caption_d1, 0);
-    EXPECT_EQ(cues.caption_d2, -4);
-    EXPECT_EQ(cues.title, 0);
-    take_wall_event(&cues, 245);
-    EXPECT_EQ(cues.title, 1);
-    EXPECT_EQ(cues.closing + cues.rising, 0);
+    // Caption and title cues, not consumed: (cue, d1, d2, title) after each.
+    const int cues[][4] = { { 241, -4, 0, 0 }, { 242, 4, 0, 0 }, { 244, 4, 4, 0 }, { 243, 0, -4, 0 }, { 245, 0, -4, 1 } };
+    WallState cued = WALL_START;
+    for (const auto& c : cues) {
+        scene_number.store(uint32_t(c[0]));
+        take_wall_event(&cued, uint32_t(c[0]));
+        EXPECT_EQ(cued.caption_d1, c[1]) << c[0];
+        EXPECT_EQ(cued.caption_d2, c[2]) << c[0];
+        EXPECT_EQ(cued.title, c[3]) << c[0];
+        EXPECT_EQ(current_scene_number(), uint32_t(c[0]));
+    }
+    EXPECT_EQ(cued.closing + cued.rising, 0);
 }
 
 TEST_F(WallScene, SwayFollowsThePhase)
@@ -380,6 +323,79 @@ TEST_F(WallScene, TitleDissolveTakes51Ticks)
         pixels(expected)[i] &= 0x00FFFFFFu;
     EXPECT_EQ(0, std::memcmp(pixels(expected), pixels(frame_surface), 320 * 240 * 4));
     destroy_surface(expected);
+}
+
+// The layers with a black wall and stand-ins: an opaque 4 x 4 credits picture, an 8 x 6 upsbot.
+class WallLayers : public WallScene {
+protected:
+    void SetUp() override
+    {
+        WallScene::SetUp();
+        saved_credits_ = credits_picture;
+        saved_upsbot_ = upsbot_surface;
+        credits_picture = solid_picture(4, 4, 0xFF0000FFu);
+        upsbot_surface = create_surface(8, 6, 32);
+        fill(upsbot_surface, 0xFF00FF00u);
+        fill(work_surface_2, 0);
+        state_ = WALL_START;
+        state_.column_count = 0; // no wall
+        state_.credits_x = 50;
+        state_.credits_y = 100.7f;
+        state_.upsbot_scale = 256;
+        state_.ribbon_row = 100;
+        state_.ribbon2_column = 40;
+        state_.ribbon2_row = 20;
+        state_.ribbon3_column = 280;
+        state_.ribbon3_row = 20;
+    }
+    void TearDown() override
+    {
+        destroy_image(credits_picture);
+        destroy_surface(upsbot_surface);
+        credits_picture = saved_credits_;
+        upsbot_surface = saved_upsbot_;
+        WallScene::TearDown();
+    }
+    uint32_t at(int x, int y) { return pixels(work_surface_1)[y * 320 + x]; }
+    WallState state_;
+    Image* saved_credits_ = nullptr;
+    Surface* saved_upsbot_ = nullptr;
+};
+
+TEST_F(WallLayers, CreditsAndUpsbotSitOnTheRibbonAndCloseCuesTheOtherRibbons)
+{
+    fill(work_surface_1, 0);
+    draw_wall_layers(&state_);
+    EXPECT_EQ(at(50, 100), 0xFF0000FFu); // credits at (x, trunc y)
+    EXPECT_EQ(at(53, 103), 0xFF0000FFu);
+    EXPECT_EQ(at(49, 100) | at(50, 99) | at(54, 100), 0u);
+    // Upsbot centred on the ribbon column, standing on its row: (160 - 4, 100 - 6) at scale 1.
+    EXPECT_EQ(at(156, 94), 0xFF00FF00u);
+    EXPECT_EQ(at(163, 99), 0xFF00FF00u);
+    EXPECT_EQ(at(155, 94) | at(164, 94) | at(156, 93), 0u);
+    EXPECT_EQ(at(40, 25) | at(280, 25), 0u); // ribbons 2 and 3 wait for the closing phase
+    state_.rising = 1;
+    draw_wall_layers(&state_);
+    EXPECT_EQ(at(40, 25) | at(280, 25), 0u);
+
+    state_.closing = 1;
+    state_.upsbot_scale = 512; // twice the size: (160 - 8, 100 - 12)
+    draw_wall_layers(&state_); // closing clears the layer first
+    EXPECT_EQ(at(152, 88), 0xFF00FF00u);
+    EXPECT_EQ(at(151, 88) | at(152, 87), 0u);
+    EXPECT_NE(at(40, 25), 0u);
+    EXPECT_NE(at(280, 25), 0u);
+}
+
+TEST_F(WallLayers, UpsbotOnlyBelowRowZero)
+{
+    for (int row : { 0, 1 }) {
+        fill(work_surface_1, 0);
+        state_.ribbon_row = row;
+        state_.upsbot_scale = 1024; // 32 x 24: row 1 shows its bottom row
+        draw_wall_layers(&state_);
+        EXPECT_EQ(at(160, 0) == 0xFF00FF00u, row == 1) << row;
+    }
 }
 
 TEST_F(WallScene, EnteringThrough4ClosesOnTheFirstFrame)

@@ -1,20 +1,20 @@
 // test_scene9.cpp -- globe among the stars: loader, texture composition, globe drawing, the orbit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
-#include "app/clock.h"
-#include "app/demo.h"
-#include "app/window.h"
 #include "display/demo_rand.h"
 #include "effects/light.h"
 #include "effects/stars.h"
 #include "scenes/globe.h"
 #include "scenes/scene_data.h"
+#include "scene_script.h"
 
 namespace {
 
@@ -201,29 +201,6 @@ protected:
         shared_matrix = saved_matrix_;
         set_demo_clock(real_clock());
     }
-    // The frame drawn from the run's state with the sun where `sun_order` says:
-    // 0 none, 1 behind the globe, 2 in front.
-    void draw_reference(const GlobeRun& run, int sun_order)
-    {
-        clear_surface(other_);
-        draw_stars(globe_stars, other_);
-        const double z = float(run.sun.z);
-        auto sun = [&] {
-            draw_glow(other_, float(run.sun.x * 150.0 / z + 160.0), float(run.sun.y * 150.0 / z + 120.0),
-                float(6000.0 / z), 20.0f, 0x00FFFFFFu);
-        };
-        if (sun_order == 1)
-            sun();
-        compose_globe_texture(globe->texture, surface_row32(globe_surface_map, 0), surface_row32(globe_clouds, 0),
-            surface_row32(globe_light_map, 0), run.surface_scroll, run.cloud_scroll);
-        draw_globe(surface_row32(other_, 0), globe);
-        if (sun_order == 2)
-            sun();
-    }
-    bool frame_equals_reference() const
-    {
-        return std::memcmp(surface_row32(frame_surface, 0), surface_row32(other_, 0), W * H * 4) == 0;
-    }
     Surface* saved_[2] {};
     Surface* other_ = nullptr;
     Matrix matrix_ {};
@@ -277,79 +254,81 @@ TEST_F(GlobeScene, AFrameOfSeveralTicksEqualsThatManyFramesOfOne)
     EXPECT_EQ(0, std::memcmp(slow_frame.data(), surface_row32(frame_surface, 0), W * H * 4));
 }
 
-TEST_F(GlobeScene, SunBehindInFrontOrNotDrawnByItsDepth)
+// The orbit from its description: after n steps theta = 0.05 n, the camera rolled by theta at
+// offsets (100 cos theta, 0, 101 sin theta - 100) facing (0, 0, 100); the sun starts at
+// (300, 0, 100); the globe's axes are the rows of the camera's turn, the first two negated; the
+// sun is drawn behind the globe from depth 100, in front of it below that.
+TEST_F(GlobeScene, CameraSunAndAxesFollowTheOrbitAtTwoTicks)
 {
+    namespace ss = scene_script;
     GlobeRun run;
     start_globe_run(&run);
-    int frames[3] = {}; // per order: frames seen
-    int visible[3] = {}; // per order: frames in which the sun changed the picture
-    for (int frame = 0; frame < 126; ++frame) {
-        globe_frame(&run, 1);
-        const double z = run.sun.z;
-        const int order = z >= 100.0 ? 1 : (z > 0.0 ? 2 : 0);
-        ++frames[order];
-        draw_reference(run, order);
-        ASSERT_TRUE(frame_equals_reference()) << "frame " << frame << " sun z " << z;
-        if (order != 0) {
-            draw_reference(run, 0);
-            visible[order] += !frame_equals_reference();
+    int steps = 0;
+    for (int ticks : { 1, 33 }) { // theta 0.05 (sun far behind), 1.7 (sun in front of the globe)
+        globe_frame(&run, uint32_t(ticks));
+        steps += ticks;
+        const double theta = 0.05 * steps;
+        const ss::Point3 offset = { 100.0 * std::cos(theta), 0.0, 101.0 * std::sin(theta) - 100.0 };
+        const double heading = ss::heading_to({ 0.0, 0.0, 100.0 }, offset);
+        EXPECT_NEAR(run.camera.angle_y, heading, 1e-12);
+        EXPECT_NEAR(run.camera.angle_z, theta, 1e-12);
+        const ss::Point3 sun = ss::to_camera({ 300.0, 0.0, 100.0 }, offset, heading, theta);
+        EXPECT_NEAR(run.sun.x, sun.x, 1e-9);
+        EXPECT_NEAR(run.sun.y, sun.y, 1e-9);
+        EXPECT_NEAR(run.sun.z, sun.z, 1e-9);
+        Globe expected = *globe;
+        const ss::Point3 columns[3] = { ss::to_camera({ 1, 0, 0 }, {}, heading, theta),
+            ss::to_camera({ 0, 1, 0 }, {}, heading, theta), ss::to_camera({ 0, 0, 1 }, {}, heading, theta) };
+        for (int c = 0; c < 3; ++c) {
+            const double sign = c == 2 ? 1.0 : -1.0;
+            auto row = [&](const ss::Point3& p) { return sign * (c == 0 ? p.x : c == 1 ? p.y : p.z); };
+            expected.axis[c] = Vec4 { row(columns[0]), row(columns[1]), row(columns[2]), 0.0 };
+            EXPECT_NEAR(globe->axis[c].x, expected.axis[c].x, 1e-12) << c;
+            EXPECT_NEAR(globe->axis[c].y, expected.axis[c].y, 1e-12) << c;
+            EXPECT_NEAR(globe->axis[c].z, expected.axis[c].z, 1e-12) << c;
         }
+        expected.centre.x = std::min(110.0 + 0.5 * steps, 160.0);
+        expected.radius.x = std::max(75.0 - 0.5 * steps, 25.0);
+
+        // The frame from these values: stars, the sun behind or in front, the globe.
+        clear_surface(other_);
+        draw_stars(globe_stars, other_);
+        const double z = float(sun.z);
+        auto draw_expected_sun = [&] {
+            draw_glow(other_, float(sun.x * 150.0 / z + 160.0), float(sun.y * 150.0 / z + 120.0), float(6000.0 / z),
+                20.0f, 0x00FFFFFFu);
+        };
+        EXPECT_EQ(sun.z >= 100.0, ticks == 1);
+        if (sun.z >= 100.0)
+            draw_expected_sun();
+        compose_globe_texture(expected.texture, surface_row32(globe_surface_map, 0), surface_row32(globe_clouds, 0),
+            surface_row32(globe_light_map, 0), (2 * steps) & 255, (255 - steps) & 255);
+        draw_globe(surface_row32(other_, 0), &expected);
+        if (sun.z > 0.0 && sun.z < 100.0)
+            draw_expected_sun();
+        int differing = 0;
+        for (int i = 0; i < W * H; ++i)
+            differing += surface_row32(frame_surface, 0)[i] != surface_row32(other_, 0)[i];
+        EXPECT_LE(differing, 4) << "after " << steps << " steps";
     }
-    // One orbit passes through all three. In front of the globe the sun sits high above the
-    // screen (its glow does not reach the picture in this orbit), behind it it shows.
-    EXPECT_GT(frames[0], 0);
-    EXPECT_GT(frames[2], 0);
-    EXPECT_GT(visible[1], 0);
-}
-
-// Every wait jumps to the next tick; at the chosen frame the music moves on to scene 10.
-struct SceneClock {
-    uint32_t now = 0;
-    int frames = 0;
-    int last_frame = 0;
-} scene_clock;
-
-uint32_t scene_now(void*)
-{
-    return scene_clock.now;
-}
-void scene_sleep(void*, uint32_t)
-{
-    scene_clock.now = ((scene_clock.now >> 5) + 1) << 5;
-    if (++scene_clock.frames == scene_clock.last_frame)
-        scene_number.store(10, std::memory_order_relaxed);
-}
-void scene_spin(void* context)
-{
-    scene_sleep(context, 1);
 }
 
 TEST_F(GlobeScene, LeavesTheStarsInWorkSurface1AlsoBeforeItsFirstFrame)
 {
-    window_record = nullptr;
-    scene_number.store(10, std::memory_order_relaxed);
+    namespace ss = scene_script;
+    ss::begin(10);
     globe_scene(); // returns at once
     clear_surface(other_);
     draw_stars(globe_stars, other_);
     EXPECT_EQ(0, std::memcmp(surface_row32(work_surface_1, 0), surface_row32(other_, 0), W * H * 4));
-    int lit = 0;
-    for (int i = 0; i < W * H; ++i)
-        lit += surface_row32(work_surface_1, 0)[i] != 0;
-    EXPECT_GT(lit, 300);
-
-    scene_clock = SceneClock {};
-    scene_clock.last_frame = 4;
-    set_demo_clock(DemoClock { scene_now, scene_sleep, scene_spin, nullptr });
-    reset_tick_timer();
     scene_number.store(9, std::memory_order_relaxed);
-    std::fill_n(surface_row32(work_surface_1, 0), W * H, 0x55555555u);
-    globe_scene();
-    EXPECT_EQ(scene_clock.frames, 4);
+    ss::play(globe_scene, { { 4, 10 } });
     // The stars as turned in the last frame: the same stars the frame surface shows.
     clear_surface(other_);
     draw_stars(globe_stars, other_);
     EXPECT_EQ(0, std::memcmp(surface_row32(work_surface_1, 0), surface_row32(other_, 0), W * H * 4));
     EXPECT_EQ(globe->centre.x, 112.0); // four frames of one tick
+    ss::end();
 }
 
 } // namespace
