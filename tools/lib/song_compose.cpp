@@ -523,6 +523,37 @@ void compose_position(Composer* c, int position)
 
 } // namespace
 
+namespace {
+
+const char* const section_names[] = { "intro", "build", "field lines", "credits", "road", "bottle", "twin glows",
+    "running", "globe", "shells", "swarm", "breakdown", "landscape", "zoom", "wait", "outro" };
+constexpr int SECTION_NAME_COUNT = int(sizeof(section_names) / sizeof(section_names[0]));
+
+} // namespace
+
+int song_section_count()
+{
+    int count = 1;
+    for (int p = 1; p < SONG_POSITION_COUNT; p++)
+        count += styles[p].section != styles[p - 1].section;
+    return count;
+}
+
+SongSection song_section(int index)
+{
+    int first = 0;
+    for (int i = 0; i < index; i++)
+        while (++first < SONG_POSITION_COUNT && styles[first].section == styles[first - 1].section) { }
+    int end = first + 1;
+    while (end < SONG_POSITION_COUNT && styles[end].section == styles[first].section)
+        end++;
+    int full = 0;
+    for (int p = first; p < end; p++)
+        full += styles[p].drums == D_FULL;
+    int id = styles[first].section;
+    return { first, end, id < SECTION_NAME_COUNT ? section_names[id] : "?", 2 * full > end - first };
+}
+
 SongChord song_chord_at(int position, int row)
 {
     return chord_of(position, row);

@@ -35,6 +35,17 @@ SongChord song_chord_at(int position, int row);
 // True when the position carries harmony (pad or bass), so its chords can be checked by ear or by test.
 bool song_position_has_harmony(int position);
 
+// A section of the arrangement: consecutive order positions [first, end) that share a style.
+// `full` marks the sections with the whole band (full drums), where the mix is measured.
+struct SongSection {
+    int first;
+    int end;
+    const char* name;
+    bool full;
+};
+int song_section_count();
+SongSection song_section(int index);
+
 // Composes the whole song into `song` (instruments, one pattern per order position, order list).
 // Deterministic: the same build always gives the same song.
 void compose_song(XmSong* song);
