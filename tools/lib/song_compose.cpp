@@ -105,8 +105,8 @@ const PositionStyle styles[SONG_POSITION_COUNT] = {
     // shells: the build to the swarm
     {9, P_MAIN, D_BUILD, B_EIGHTHS, 28, 0, 24, 0, E_ROLL | E_RISER, 0, 56, 16, 0},
     // swarm: the climax, everything at once and a counter-melody over the theme
-    {10, P_LONG, D_FULL, B_GROOVE, 20, 1, 24, 0, E_FILL, 0, 53, 24, 1},
-    {10, P_LONG, D_FULL, B_GROOVE, 20, 1, 24, 0, E_FILL | E_RISER, 0, 53, 24, 1},
+    {10, P_LONG, D_FULL, B_GROOVE, 20, 1, 14, 0, E_FILL, 0, 54, 24, 1},
+    {10, P_LONG, D_FULL, B_GROOVE, 20, 1, 14, 0, E_FILL | E_RISER, 0, 54, 24, 1},
     // wait: breakdown
     {11, P_BREAK, D_BREAK, B_WHOLE, 32, 0, 0, 32, E_NONE, 0, 60, 0, 0},
     {11, P_BREAK, D_BREAK, B_WHOLE, 32, 0, 0, 32, E_ROLL | E_RISER, 0, 60, 0, 0},
@@ -120,7 +120,7 @@ const PositionStyle styles[SONG_POSITION_COUNT] = {
     {16, P_MAJOR, D_FULL, B_GROOVE, 26, 2, 22, 0, E_NONE, 0, 48, 16, 0},
     {16, P_MAJOR, D_FULL, B_GROOVE, 26, 2, 22, 0, E_FILL, 0, 48, 16, 0},
     {17, P_MAIN, D_FULL, B_GROOVE, 26, 1, 22, 0, E_FILL, 0, 48, 0, 0},
-    {17, P_MAIN, D_FULL, B_GROOVE, 28, 1, 22, 0, E_NONE, 16, 48, 0, 0},
+    {17, P_MAIN, D_FULL, B_GROOVE, 28, 1, 22, 0, E_RISER, 16, 48, 0, 0},
     // picture zoom: calm
     {13, P_SOFT, D_HALF, B_WHOLE, 30, 0, 20, 34, E_NONE, 0, 58, 0, 0},
     {13, P_SOFT, D_HALF, B_GROOVE, 30, 0, 20, 34, E_NONE, 0, 58, 0, 0},
@@ -493,11 +493,11 @@ void rest_from(Composer* c, int row, int rows)
 }
 
 // The climax's counter-melody: two long chord tones a bar in the octave above the lead, each the
-// chord tone nearest the last (third first, then fifth), with vibrato while held.
+// chord tone nearest the last (root first, then third), with vibrato while held.
 void counter_bar(Composer* c, SongChord chord, int bar_row, int* last_note)
 {
     for (int half = 0; half < 2; half++) {
-        int pc = (chord.root + (half == 0 ? (chord.minor ? 3 : 4) : 7)) % 12;
+        int pc = (chord.root + (half == 0 ? 0 : (chord.minor ? 3 : 4))) % 12;
         int best = 0;
         for (int n = 58; n <= 73; n++) // A#-4 .. C#-6
             if (pitch_class(n) == pc && (!best || std::abs(n - *last_note) < std::abs(best - *last_note)))

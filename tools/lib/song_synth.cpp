@@ -388,10 +388,10 @@ XmInstrument make_riser()
         double cutoff = 300.0 * std::pow(9000.0 / 300.0, u);
         double low, band;
         svf_run(&svf, song_noise_next(&noise), cutoff, 3.0, &low, &band);
-        double swell = u * u * (n > count - 200 ? (count - n) / 200.0 : 1.0);
+        double swell = u * u;
         s[n] = band * swell;
     }
-    finish_one_shot(&s, 0.01);
+    finish_one_shot(&s, 0.25);
     song_normalise(s, 0.97, &ins.samples[0].frames);
     return ins;
 }
