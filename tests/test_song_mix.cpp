@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <libopenmpt/libopenmpt.hpp>
+#include <libopenmpt/libopenmpt_ext.hpp>
 #include <set>
 #include <vector>
 
@@ -27,15 +28,20 @@ struct Song {
     bool ok = false;
 };
 
-// Composed, encoded and rendered once per test program.
-const Song& song()
+// Composed and encoded once per test program; rendered on first need.
+const Song& song(bool render = true)
 {
     static Song s = [] {
         Song out;
         compose_song(&out.song);
-        out.ok = xm_encode(&out.song, &out.bytes) && render_song(out.bytes, RATE, SONG_CH_SYNC, &out.render);
+        out.ok = xm_encode(&out.song, &out.bytes);
         return out;
     }();
+    static bool rendered = false;
+    if (render && !rendered) {
+        rendered = true;
+        s.ok = s.ok && render_song(s.bytes, RATE, SONG_CH_SYNC, &s.render);
+    }
     return s;
 }
 
@@ -51,6 +57,29 @@ std::vector<MixStretch> full_sections()
         if (song_section(i).full)
             out.push_back(stretch_of(song_section(i)));
     return out;
+}
+
+// Renders `frames` frames from the start of `position`, with `repeats` passes and only the
+// channels in `solo` (0: all) sounding, as a player started there would play them.
+std::vector<float> render_from(int position, size_t frames, uint32_t solo = 0, int repeats = 0)
+{
+    openmpt::module_ext mod(song(false).bytes);
+    mod.set_repeat_count(repeats);
+    mod.ctl_set_integer("dither", 0);
+    auto* interactive = static_cast<openmpt::ext::interactive*>(mod.get_interface(openmpt::ext::interactive_id));
+    for (int ch = 0; ch < mod.get_num_channels() && solo; ch++)
+        interactive->set_channel_mute_status(ch, !(solo >> ch & 1u));
+    mod.set_position_order_row(position, 0);
+    std::vector<float> audio(frames * 2);
+    size_t got = 0;
+    while (got < frames) {
+        size_t n = mod.read_interleaved_stereo(RATE, std::min<size_t>(4096, frames - got), &audio[got * 2]);
+        if (n == 0)
+            break;
+        got += n;
+    }
+    audio.resize(got * 2);
+    return audio;
 }
 
 const XmCell& cell(const Song& s, int position, int row, int channel)
@@ -73,14 +102,14 @@ TEST(SongMix, LoudnessPeakSpectrumAndImage)
     EXPECT_LT(whole.peak_db, 0.0); // nothing clipped
     EXPECT_LT(whole.dc_db, -60.0);
 
-    ASSERT_TRUE(measure_mix_stretches(audio, RATE, full_sections(), &full));
+    ASSERT_TRUE(measure_mix_stretches(audio, RATE, full_sections(), &full, false));
     EXPECT_LE(full.correlation, 0.85); // a stereo image, not a mono mix
     EXPECT_LE(full.band_share[0] + full.band_share[1], 0.50); // below 250 Hz
     EXPECT_GE(full.band_share[3], 0.10); // 1-4 kHz
 
     // The intro (pad, bell, then bass) is quieter than the body, by at most 8 LU.
-    ASSERT_TRUE(measure_mix(audio, RATE, 0, size_t(song_row_time(4, 0) * RATE), &intro));
-    ASSERT_TRUE(measure_mix(audio, RATE, size_t(song_row_time(4, 0) * RATE), audio.size() / 2, &body));
+    ASSERT_TRUE(measure_mix(audio, RATE, 0, size_t(song_row_time(4, 0) * RATE), &intro, false));
+    ASSERT_TRUE(measure_mix(audio, RATE, size_t(song_row_time(4, 0) * RATE), audio.size() / 2, &body, false));
     EXPECT_GE(intro.integrated_lufs, body.integrated_lufs - 8.0);
 }
 
@@ -98,7 +127,7 @@ TEST(SongMix, ClimaxStandsAboveEveryOtherFullSection)
         if (!sec.full)
             continue;
         MixStretch st = stretch_of(sec);
-        ASSERT_TRUE(measure_mix(s.render.stereo, RATE, st.first, st.end, &m)) << sec.name;
+        ASSERT_TRUE(measure_mix(s.render.stereo, RATE, st.first, st.end, &m, false)) << sec.name;
         if (sec.first == 37) {
             climax = m.short_term_median;
             climax_sections++;
@@ -115,15 +144,13 @@ TEST(SongMix, ClimaxStandsAboveEveryOtherFullSection)
 
 TEST(SongMix, DrumsAreAudibleAgainstTheKick)
 {
-    const Song& s = song();
-    ASSERT_TRUE(s.ok);
-    // Each drum channel rendered alone over the credits' full groove.
-    MixStretch credits = { size_t(song_row_time(10, 0) * RATE), size_t(song_row_time(15, 0) * RATE) };
+    // Each drum channel rendered alone over the credits' full groove (positions 10-14).
+    const size_t frames = size_t((song_row_time(15, 0) - song_row_time(10, 0)) * RATE);
     auto stem = [&](int channel) {
-        SongRender r;
+        std::vector<float> audio = render_from(10, frames, 1u << channel);
         MixMeasure m;
-        EXPECT_TRUE(render_song(s.bytes, RATE, SONG_CH_SYNC, &r, 0, 1u << channel));
-        EXPECT_TRUE(measure_mix(r.stereo, RATE, credits.first, credits.end, &m));
+        EXPECT_EQ(audio.size(), frames * 2);
+        EXPECT_TRUE(measure_mix(audio, RATE, 0, audio.size() / 2, &m, false));
         return m;
     };
     MixMeasure kick = stem(SONG_CH_KICK), snare = stem(SONG_CH_SNARE), hats = stem(SONG_CH_HATS);
@@ -137,28 +164,17 @@ TEST(SongMix, DrumsAreAudibleAgainstTheKick)
 
 TEST(SongMix, LoopingPlayerHearsTheSecondPassLikeTheFirst)
 {
-    const Song& s = song();
-    ASSERT_TRUE(s.ok);
     // Play the last position into a second pass, as FT2 and MilkyTracker loop by default, and
     // compare the second pass's first 20 s with the song's first 20 s.
-    openmpt::module mod(s.bytes);
-    mod.set_repeat_count(1);
-    mod.ctl_set_integer("dither", 0);
-    mod.set_position_order_row(SONG_POSITION_COUNT - 1, 0);
-    const size_t tail = size_t((song_row_time(SONG_POSITION_COUNT, 0) - song_row_time(SONG_POSITION_COUNT - 1, 0)) * RATE);
+    const int last = SONG_POSITION_COUNT - 1;
+    const size_t tail = size_t((song_row_time(last + 1, 0) - song_row_time(last, 0)) * RATE);
     const size_t pass = size_t(20 * RATE);
-    std::vector<float> audio((tail + pass) * 2);
-    size_t got = 0;
-    while (got < tail + pass) {
-        size_t n = mod.read_interleaved_stereo(RATE, std::min<size_t>(4096, tail + pass - got), &audio[got * 2]);
-        if (n == 0)
-            break;
-        got += n;
-    }
-    ASSERT_EQ(got, tail + pass);
+    std::vector<float> looped = render_from(last, tail + pass, 0, 1);
+    std::vector<float> first_pass = render_from(0, pass);
+    ASSERT_EQ(looped.size(), (tail + pass) * 2);
     MixMeasure first, second;
-    ASSERT_TRUE(measure_mix(s.render.stereo, RATE, 0, pass, &first));
-    ASSERT_TRUE(measure_mix(audio, RATE, tail, tail + pass, &second));
+    ASSERT_TRUE(measure_mix(first_pass, RATE, 0, pass, &first, false));
+    ASSERT_TRUE(measure_mix(looped, RATE, tail, tail + pass, &second, false));
     EXPECT_NEAR(second.integrated_lufs, first.integrated_lufs, 0.5);
 }
 
@@ -187,7 +203,7 @@ TEST(SongMix, OneShotSamplesDecayBeforeTheirEnd)
 
 TEST(SongArrangement, LeadPhrasesVaryAndSceneChangesAreMarked)
 {
-    const Song& s = song();
+    const Song& s = song(false);
     // Distinct bar phrases of the lead: the notes and where they fall in the bar.
     std::set<std::vector<int>> phrases;
     for (int p = 0; p < SONG_POSITION_COUNT; p++)

@@ -66,11 +66,12 @@ void band_meter_add(BandMeter* m, const std::vector<float>& stereo, int rate, si
 
 } // namespace
 
-bool measure_mix_stretches(
-    const std::vector<float>& stereo, int rate, const std::vector<MixStretch>& stretches, MixMeasure* out)
+bool measure_mix_stretches(const std::vector<float>& stereo, int rate, const std::vector<MixStretch>& stretches,
+    MixMeasure* out, bool true_peak)
 {
     *out = MixMeasure();
-    ebur128_state* meter = ebur128_init(2, unsigned(rate), EBUR128_MODE_I | EBUR128_MODE_S | EBUR128_MODE_TRUE_PEAK);
+    ebur128_state* meter = ebur128_init(
+        2, unsigned(rate), EBUR128_MODE_I | EBUR128_MODE_S | (true_peak ? EBUR128_MODE_TRUE_PEAK : 0));
     BandMeter* bands = new BandMeter();
     bool ok = meter && band_meter_open(bands);
     double sum_ll = 0.0, sum_rr = 0.0, sum_lr = 0.0, sum_l = 0.0, sum_r = 0.0, peak = 0.0;
@@ -108,7 +109,7 @@ bool measure_mix_stretches(
         if (ebur128_loudness_global(meter, &v) == EBUR128_SUCCESS && std::isfinite(v))
             out->integrated_lufs = v;
         double tp = 0.0;
-        for (unsigned c = 0; c < 2; c++)
+        for (unsigned c = 0; c < 2 && true_peak; c++)
             if (ebur128_true_peak(meter, c, &v) == EBUR128_SUCCESS)
                 tp = std::max(tp, v);
         out->true_peak_db = to_db(tp);
@@ -134,7 +135,8 @@ bool measure_mix_stretches(
     return ok && frames > 0;
 }
 
-bool measure_mix(const std::vector<float>& stereo, int rate, size_t first, size_t end, MixMeasure* out)
+bool measure_mix(
+    const std::vector<float>& stereo, int rate, size_t first, size_t end, MixMeasure* out, bool true_peak)
 {
-    return measure_mix_stretches(stereo, rate, { { first, end } }, out);
+    return measure_mix_stretches(stereo, rate, { { first, end } }, out, true_peak);
 }

@@ -22,12 +22,14 @@ struct MixMeasure {
 };
 
 // Measures frames [first, end) of `stereo` (interleaved left/right, nominal range -1..1) at `rate`.
-// Returns false when libebur128 or FFTW cannot be set up or the stretch is empty.
-bool measure_mix(const std::vector<float>& stereo, int rate, size_t first, size_t end, MixMeasure* out);
+// Returns false when libebur128 or FFTW cannot be set up or the stretch is empty. True peak needs
+// four-times oversampling, the slowest part: without `true_peak` it stays at -1e9.
+bool measure_mix(
+    const std::vector<float>& stereo, int rate, size_t first, size_t end, MixMeasure* out, bool true_peak = true);
 
 // Several stretches measured as one programme (loudness gated over all of them, energies summed).
 struct MixStretch {
     size_t first, end;
 };
 bool measure_mix_stretches(const std::vector<float>& stereo, int rate, const std::vector<MixStretch>& stretches,
-    MixMeasure* out);
+    MixMeasure* out, bool true_peak = true);
