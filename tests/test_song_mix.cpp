@@ -248,9 +248,9 @@ TEST(SongOpening, RingsKeepRisingWithoutFrozenFrames)
     const std::string data = song_folder(false);
     ASSERT_FALSE(data.empty());
     const double seconds = 2.016 + song_row_time(8, 0) + 0.5;
-    const ChildRun run = run_capture_child(
-        { "--capture=null", "--seconds=" + std::to_string(seconds), "--data=" + data },
-        [](const CaptureFrame&) { return true; });
+    const ChildRun run
+        = run_capture_child({ "--capture=null", "--seconds=" + std::to_string(seconds), "--data=" + data },
+            [](const CaptureFrame&) { return true; });
     ASSERT_EQ(run.exit_code, 0);
     int longest = 0, held = 0, checked = 0, waits = 0;
     uint64_t previous = 0;

@@ -34,8 +34,7 @@ void print_row(const char* name, const char* where, const MixMeasure& m)
 {
     std::printf("| %-11s | %-7s | %6.1f | %6.1f | %5.1f | %4.0f | %4.0f | %4.0f | %4.0f | %4.2f |\n", name, where,
         m.integrated_lufs, m.short_term_median, m.true_peak_db, 100.0 * m.band_share[0],
-        100.0 * (m.band_share[0] + m.band_share[1]), 100.0 * m.band_share[3], 100.0 * m.band_share[4],
-        m.correlation);
+        100.0 * (m.band_share[0] + m.band_share[1]), 100.0 * m.band_share[3], 100.0 * m.band_share[4], m.correlation);
 }
 
 // Whole-song RMS of the channels in `mask` alone, over the given stretches.
@@ -82,8 +81,8 @@ void report(const SongRender& r, const std::vector<uint8_t>& bytes)
         size_t second = r.stereo.size() / 2;
         if (measure_mix(twice.stereo, twice.rate, second, twice.stereo.size() / 2, &m))
             std::printf("second pass of a looping player: %.1f s, %s%.1f LUFS\n",
-                double(twice.stereo.size() / 2 - second) / twice.rate,
-                m.integrated_lufs < -200.0 ? "silent, " : "", std::max(m.integrated_lufs, -999.0));
+                double(twice.stereo.size() / 2 - second) / twice.rate, m.integrated_lufs < -200.0 ? "silent, " : "",
+                std::max(m.integrated_lufs, -999.0));
     }
     // The opening's row syncs fill every row there; list them as one line.
     int row_syncs = 0;

@@ -70,8 +70,8 @@ bool measure_mix_stretches(const std::vector<float>& stereo, int rate, const std
     MixMeasure* out, bool true_peak)
 {
     *out = MixMeasure();
-    ebur128_state* meter = ebur128_init(
-        2, unsigned(rate), EBUR128_MODE_I | EBUR128_MODE_S | (true_peak ? EBUR128_MODE_TRUE_PEAK : 0));
+    ebur128_state* meter
+        = ebur128_init(2, unsigned(rate), EBUR128_MODE_I | EBUR128_MODE_S | (true_peak ? EBUR128_MODE_TRUE_PEAK : 0));
     BandMeter* bands = new BandMeter();
     bool ok = meter && band_meter_open(bands);
     double sum_ll = 0.0, sum_rr = 0.0, sum_lr = 0.0, sum_l = 0.0, sum_r = 0.0, peak = 0.0;
@@ -135,8 +135,7 @@ bool measure_mix_stretches(const std::vector<float>& stereo, int rate, const std
     return ok && frames > 0;
 }
 
-bool measure_mix(
-    const std::vector<float>& stereo, int rate, size_t first, size_t end, MixMeasure* out, bool true_peak)
+bool measure_mix(const std::vector<float>& stereo, int rate, size_t first, size_t end, MixMeasure* out, bool true_peak)
 {
     return measure_mix_stretches(stereo, rate, { { first, end } }, out, true_peak);
 }

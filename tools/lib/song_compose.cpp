@@ -484,7 +484,8 @@ void perc_bar(Composer* c, int volume, int bar_row, int rows)
 // the next downbeat.
 void rest_from(Composer* c, int row, int rows)
 {
-    static const int channels[] = { SONG_CH_KICK, SONG_CH_SNARE, SONG_CH_HATS, SONG_CH_BASS, SONG_CH_ARP, SONG_CH_PERC };
+    static const int channels[]
+        = { SONG_CH_KICK, SONG_CH_SNARE, SONG_CH_HATS, SONG_CH_BASS, SONG_CH_ARP, SONG_CH_PERC };
     for (int ch : channels)
         for (int r = row; r < rows; r++)
             *xm_cell(c->song, c->pattern, r, ch) = XmCell();
@@ -605,7 +606,8 @@ void compose_position(Composer* c, int position)
             bool held, echo_held;
             uint8_t n = melody_at(c, st, section_row + r, &held);
             if (n) {
-                note(c, r, SONG_CH_LEAD, n, n == XM_NOTE_OFF ? 0 : SONG_LEAD, n == XM_NOTE_OFF ? -1 : (st.climax ? 64 : 44));
+                note(c, r, SONG_CH_LEAD, n, n == XM_NOTE_OFF ? 0 : SONG_LEAD,
+                    n == XM_NOTE_OFF ? -1 : (st.climax ? 64 : 44));
                 if (n != XM_NOTE_OFF)
                     effect(c, r, SONG_CH_LEAD, XM_FX_SET_PANNING, 0x40);
             }
@@ -671,9 +673,9 @@ void compose_position(Composer* c, int position)
 
 namespace {
 
-const char* const section_names[] = { "intro", "build", "field lines", "credits", "road", "bottle", "twin glows",
-    "running", "globe", "shells", "swarm", "breakdown", "landscape", "zoom", "wait", "outro", "landscape B",
-    "landscape A'" };
+const char* const section_names[]
+    = { "intro", "build", "field lines", "credits", "road", "bottle", "twin glows", "running", "globe", "shells",
+          "swarm", "breakdown", "landscape", "zoom", "wait", "outro", "landscape B", "landscape A'" };
 constexpr int SECTION_NAME_COUNT = int(sizeof(section_names) / sizeof(section_names[0]));
 
 } // namespace

@@ -37,8 +37,8 @@ void put_u16(FILE* f, uint16_t v)
 
 } // namespace
 
-bool render_song(
-    const std::vector<uint8_t>& module, int rate, int sync_channel, SongRender* out, int repeats, uint32_t solo_channels)
+bool render_song(const std::vector<uint8_t>& module, int rate, int sync_channel, SongRender* out, int repeats,
+    uint32_t solo_channels)
 {
     std::unique_ptr<openmpt::module_ext> mod;
     try {

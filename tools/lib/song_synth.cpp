@@ -206,8 +206,8 @@ XmInstrument make_snare()
 }
 
 // Cymbal family: metal plus noise through a filter chain, exponential decay.
-XmInstrument make_cymbal(const char* name, int volume, int panning, double seconds, double tau, double hp_hz,
-    double lp_hz, uint32_t seed)
+XmInstrument make_cymbal(
+    const char* name, int volume, int panning, double seconds, double tau, double hp_hz, double lp_hz, uint32_t seed)
 {
     XmInstrument ins = blank_instrument(name, volume);
     ins.samples[0].panning = static_cast<uint8_t>(panning);
