@@ -8,23 +8,25 @@ const char* const USAGE_TEXT = "usage: morrowick [32|24|16|8] [window] [sound] [
                                "\n"
                                "  32, 24, 16, 8   full-screen pixel depth (default 32)\n"
                                "  window          run in a window (only without a depth word)\n"
-                               "  sound           run the sound set-up first\n"
+                               "  sound           run the sound set-up first (not in a capture)\n"
                                "  part2..part12   start part of the way into the show\n"
                                "\n"
                                "  --data=DIR      read data/ and xm/ from DIR\n"
                                "  --scale=N       window scale (default: largest up to 3 that fits)\n"
                                "  --seconds=N     quit after N seconds\n"
                                "  --mute          play silently (the music still drives the scenes)\n"
-                               "  --verbose       print a line at each scene change\n"
+                               "  --verbose       print a line at each scene change and one at the end\n"
                                "  --capture=PATH  render offline: PATH.mp4/.mkv/.webm (needs ffmpeg), a folder of\n"
-                               "                  PNG frames + audio.wav, sheet.png with --sheet, or null (no output)\n"
+                               "                  PNG frames + audio.wav, sheet.png with --sheet, or null (no output;\n"
+                               "                  prints the frame count and a hash of all frames)\n"
                                "  --seed=N        capture: random seed (default 1)\n"
                                "  --fps=30|60     capture: standard video frame rate (default 125/4)\n"
                                "  --sheet         capture: one PNG with a grid of frames over the whole demo\n"
                                "                  (--scale: video 4, PNG frames 1; --seconds: capture length)\n"
                                "  --help, --version\n"
                                "\n"
-                               "keys: Alt+Enter full screen on/off; Esc, Alt+F4 or closing the window quit\n";
+                               "keys: Alt+Enter full screen on/off; Esc, Alt+F4 or closing the window quit\n"
+                               "exit status: 0 after a run, 2 for a bad option, 255 when start-up fails\n";
 
 void parse_command_line(const char* line, StartOptions* options)
 {
@@ -73,6 +75,9 @@ void parse_command_line(const char* line, StartOptions* options)
 }
 
 namespace {
+// The options that take a value, for the message when it is left out.
+const char* const VALUE_OPTIONS[] = { "--data", "--seconds", "--scale", "--capture", "--fps", "--seed" };
+
 bool value_of(const char* arg, const char* name, const char** value)
 {
     const size_t n = std::strlen(name);
@@ -87,6 +92,7 @@ bool split_arguments(int argc, const char* const* argv, ExtraOptions* extra, std
 {
     *extra = ExtraOptions {};
     command_line->clear();
+    bool seed_given = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (std::strncmp(arg, "--", 2) != 0) {
@@ -148,12 +154,30 @@ bool split_arguments(int argc, const char* const* argv, ExtraOptions* extra, std
             extra->sheet = true;
         } else {
             extra->error = std::string("unknown option ") + arg;
+            for (const char* name : VALUE_OPTIONS)
+                if (std::strcmp(arg, name) == 0)
+                    extra->error = std::string(arg) + " needs a value: " + arg + "=VALUE";
             return false;
         }
+        if (std::strncmp(arg, "--seed=", 7) == 0)
+            seed_given = true;
     }
-    if ((extra->sheet || extra->fps) && extra->capture_path.empty()) {
-        extra->error = extra->sheet ? "--sheet needs --capture=FILE.png" : "--fps needs --capture";
+    if ((extra->sheet || extra->fps || seed_given) && extra->capture_path.empty()) {
+        extra->error = extra->sheet ? "--sheet needs --capture=FILE.png"
+            : extra->fps            ? "--fps needs --capture"
+                                    : "--seed needs --capture";
         return false;
     }
     return true;
+}
+
+uint32_t run_time_limit_ms(double seconds)
+{
+    if (!(seconds > 0))
+        return 0;
+    // Whole milliseconds, at least one tick: a limit that rounds to 0 would mean no limit at all.
+    const double ms = seconds * 1000.0 + 0.5;
+    if (ms >= 4294967295.0)
+        return 0xFFFFFFFFu;
+    return ms < 32.0 ? 32u : uint32_t(ms);
 }

@@ -35,4 +35,7 @@ struct ExtraOptions {
 // the command line for parse_command_line. Returns false (with extra->error) on a bad option.
 bool split_arguments(int argc, const char* const* argv, ExtraOptions* extra, std::string* command_line);
 
+// The live run-time limit of --seconds in whole milliseconds, at least one 32 ms tick (0: none).
+uint32_t run_time_limit_ms(double seconds);
+
 extern const char* const USAGE_TEXT;

@@ -5,6 +5,7 @@
 
 #include "app/clock.h"
 #include "app/demo.h"
+#include "display/display_device.h"
 #include "scenes/scene_table.h"
 
 std::atomic<uint32_t> scene_number { 0 };
@@ -12,6 +13,8 @@ std::atomic<uint32_t> song_position { 0 };
 std::atomic<uint32_t> song_row { 0 };
 uint32_t elapsed_ticks = 0;
 uint32_t last_tick = 0;
+uint64_t ticks_since_reset = 0;
+uint32_t tick_timer_reset_ms = 0;
 bool sequencer_verbose = false;
 
 namespace {
@@ -29,7 +32,9 @@ void sync_callback(uint32_t value, uint32_t position, uint32_t row)
 
 void reset_tick_timer()
 {
-    last_tick = clock_now_ms() >> 5;
+    tick_timer_reset_ms = clock_now_ms();
+    last_tick = tick_timer_reset_ms >> 5;
+    ticks_since_reset = 0;
 }
 
 uint32_t wait_tick()
@@ -41,6 +46,7 @@ uint32_t wait_tick()
             // Masked to the counter's width so a clock wrap cannot give a huge count.
             const uint32_t passed = (tick - last_tick) & TICK_MASK;
             last_tick = tick;
+            ticks_since_reset += passed;
             return passed;
         }
         const uint32_t to_boundary = 32 - (now & 31);
@@ -105,5 +111,15 @@ void run_main_loop()
         if (!quit_flag() && n < SCENE_COUNT && current_scene_number() == n)
             elapsed_ticks = wait_tick();
         poll_messages();
+    }
+    if (sequencer_verbose) {
+        // Scene time: the ticks the waits counted, and those passed since the last wait.
+        const uint32_t now = clock_now_ms();
+        const uint64_t ticks = ticks_since_reset + (((now >> 5) - last_tick) & TICK_MASK);
+        std::printf("%10.3f s  end: %llu ticks of scene time = %.3f s, run %.3f s, %llu frames shown, vsync %s\n",
+            now / 1000.0, static_cast<unsigned long long>(ticks), double(ticks) * 0.032,
+            double(now - tick_timer_reset_ms) / 1000.0, static_cast<unsigned long long>(display_frames_shown()),
+            display_vsync_state());
+        std::fflush(stdout);
     }
 }

@@ -21,4 +21,6 @@ extern bool sequencer_verbose;
 
 // The tick the last reset or wait saw (ms >> 5), and the mask of the tick counter's width.
 extern uint32_t last_tick;
+// Ticks the waits have counted since the timer was last reset: the scenes' time.
+extern uint64_t ticks_since_reset;
 constexpr uint32_t TICK_MASK = 0xFFFFFFFFu >> 5;

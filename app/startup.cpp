@@ -152,6 +152,10 @@ int demo_main(int argc, const char* const* argv)
     sound_set_option(SOUND_OPTION_OUTPUT_MODE, 10);
     if (extra.mute)
         sound_set_option(SOUND_OPTION_MUTE, 1);
+    if (options.sound_setup && capturing) {
+        std::fprintf(stderr, "morrowick: a capture has no sound device: the sound set-up is skipped\n");
+        options.sound_setup = false;
+    }
     if (options.sound_setup && sound_config() == 0)
         return fail_quietly("sound set-up cancelled");
     if (sound_init() == 0) {
@@ -216,7 +220,7 @@ int demo_main(int argc, const char* const* argv)
         capture_song_started(play, module);
     reset_tick_timer();
     if (extra.seconds > 0 && !capturing)
-        set_run_time_limit(uint32_t(extra.seconds * 1000.0 + 0.5));
+        set_run_time_limit(run_time_limit_ms(extra.seconds));
 
     run_main_loop();
 

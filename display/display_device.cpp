@@ -16,6 +16,12 @@ uint32_t display_palette[256];
 namespace {
 
 constexpr int MAX_WINDOW_SCALE = 3;
+// Presentation waits for the vertical refresh only where one refresh is well inside a 32 ms
+// tick: the tick timer paces the demo, the refresh only decides when the picture changes.
+constexpr int MIN_VSYNC_REFRESH_HZ = 50;
+// A present that takes longer than 1.5 refreshes has waited for two; after this many the
+// display goes back to presenting without vsync for the rest of the run.
+constexpr int SLOW_PRESENTS_BEFORE_NO_VSYNC = 8;
 
 struct DisplayDevice {
     bool opened; // the display object: SDL video checked and in use
@@ -33,6 +39,11 @@ struct DisplayDevice {
     DisplayFrameSink virtual_sink; // non-null: a virtual display (no SDL video)
     void* virtual_context;
     uint32_t* virtual_picture; // show_frame's expanded picture, width x height
+    bool vsync; // presents wait for the refresh
+    double refresh_ms; // one refresh of the display (60 Hz when it does not say)
+    int slow_presents;
+    bool vsync_given_up; // presents waited two refreshes: no vsync for the rest of the run
+    uint64_t frames_shown;
 };
 DisplayDevice device = {};
 
@@ -80,6 +91,47 @@ int automatic_window_scale(int width, int height)
     while (scale > 1 && (width * scale > usable.w || height * scale > usable.h))
         --scale;
     return scale;
+}
+
+// The display's refresh rate in Hz, 0 when it does not say.
+int refresh_rate()
+{
+    SDL_DisplayMode mode;
+    const int index = SDL_GetWindowDisplayIndex(app_window);
+    if (SDL_GetCurrentDisplayMode(index < 0 ? 0 : index, &mode) != 0)
+        return 0;
+    return mode.refresh_rate;
+}
+
+// Vsync where the display reports a refresh of 50 Hz or more (SDL's own SDL_RENDER_VSYNC
+// setting, when the user gives one, still has the last word inside SDL_CreateRenderer).
+SDL_Renderer* create_renderer()
+{
+    const int hz = refresh_rate();
+    device.refresh_ms = 1000.0 / (hz > 0 ? hz : 60);
+    const bool vsync = !device.vsync_given_up && hz >= MIN_VSYNC_REFRESH_HZ;
+    SDL_Renderer* renderer = SDL_CreateRenderer(app_window, -1, vsync ? SDL_RENDERER_PRESENTVSYNC : 0);
+    SDL_RendererInfo info;
+    device.vsync = renderer && SDL_GetRendererInfo(renderer, &info) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC);
+    device.slow_presents = 0;
+    return renderer;
+}
+
+// Times a vsync present; presents that wait two refreshes give vsync up.
+void present_renderer()
+{
+    if (!device.vsync) {
+        SDL_RenderPresent(device.renderer);
+        return;
+    }
+    const uint64_t start = SDL_GetPerformanceCounter();
+    SDL_RenderPresent(device.renderer);
+    const double ms = double(SDL_GetPerformanceCounter() - start) * 1000.0 / double(SDL_GetPerformanceFrequency());
+    if (ms > 1.5 * device.refresh_ms && ++device.slow_presents >= SLOW_PRESENTS_BEFORE_NO_VSYNC) {
+        SDL_RenderSetVSync(device.renderer, 0);
+        device.vsync = false;
+        device.vsync_given_up = true;
+    }
 }
 
 int restore_hook()
@@ -191,6 +243,18 @@ bool display_available()
     return asked && SDL_strcasestr(asked, driver) != nullptr;
 }
 
+const char* display_vsync_state()
+{
+    if (device.renderer && device.vsync)
+        return "on";
+    return device.vsync_given_up ? "off (presents waited two refreshes)" : "off";
+}
+
+uint64_t display_frames_shown()
+{
+    return device.frames_shown;
+}
+
 void display_set_window_scale(int scale)
 {
     device.window_scale = scale < 0 ? 0 : scale;
@@ -222,6 +286,7 @@ void display_release_surfaces()
         SDL_DestroyRenderer(device.renderer);
     device.texture = nullptr;
     device.renderer = nullptr;
+    device.vsync = false;
     std::free(device.staging);
     device.staging = nullptr;
     std::free(device.virtual_picture);
@@ -304,8 +369,7 @@ int display_set_mode(int width, int height, int bits)
     }
 
     if (!device.virtual_sink) {
-        SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0"); // pacing is the tick timer's job
-        device.renderer = SDL_CreateRenderer(app_window, -1, 0);
+        device.renderer = create_renderer();
         if (!device.renderer)
             return -1;
         // The picture keeps its size and is integer-scaled and centred on black in any window size.
@@ -497,8 +561,9 @@ void show_frame()
         SDL_SetRenderDrawColor(device.renderer, 0, 0, 0, 255);
         SDL_RenderClear(device.renderer);
         SDL_RenderCopy(device.renderer, device.texture, nullptr, nullptr);
-        SDL_RenderPresent(device.renderer);
+        present_renderer();
     }
+    device.frames_shown++;
     if (window_record && window_record->full_screen) {
         display_flip_counter++;
         current_display_record = &display_records[display_flip_counter % uint32_t(display_record_count)];

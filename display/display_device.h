@@ -28,6 +28,12 @@ int display_restore(); // 0 when the display is usable, -1 otherwise
 int build_palette(); // 0 or -1
 void show_frame();
 
+// Whether presents wait for the display's refresh ("on", "off", or off after presents were seen
+// waiting two refreshes): on where the display reports 50 Hz or more. Pacing stays the tick timer's.
+const char* display_vsync_state();
+// Frames show_frame has put on the screen (or handed to the virtual display) since start-up.
+uint64_t display_frames_shown();
+
 // The render device lost its textures (an SDL render reset): the next restore rebuilds them.
 void display_device_lost();
 

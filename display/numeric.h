@@ -26,3 +26,21 @@ inline int32_t nearest_i32(double v)
 {
     return trunc_i32(nearest(v));
 }
+
+// Rounds a double to single precision: the value a float field or variable holds. Every
+// narrowing whose result is used again goes through here, because GCC 12's SLP vectoriser can
+// drop a double -> float -> double round trip it vectorises (the swarm's particle starts came
+// out one ulp off at -O2). The empty asm hands the compiler a float it cannot see through.
+inline float single(double v)
+{
+    float f = static_cast<float>(v);
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    __asm__("" : "+x"(f));
+#elif defined(__GNUC__) && defined(__aarch64__)
+    __asm__("" : "+w"(f));
+#else
+    volatile float kept = f;
+    f = kept;
+#endif
+    return f;
+}

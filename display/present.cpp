@@ -168,6 +168,14 @@ uint32_t dither_step(uint32_t source_mask, uint32_t destination_mask)
     return (low >= 0 && low <= 31) ? (step << low) : 0u;
 }
 
+// The bit just above a source channel: 2 << top bit. An empty mask (top bit -1) shifts by -1,
+// out of range, so it has no carry bit.
+uint32_t carry_bit(uint32_t source_mask)
+{
+    const int top = top_bit(source_mask);
+    return top < 0 ? 0u : shifted_bit(top + 1);
+}
+
 } // namespace
 
 void select_converter(const Surface* source, const Surface* destination)
@@ -199,8 +207,7 @@ void select_converter(const Surface* source, const Surface* destination)
         conversion.bias = step_r | step_g | step_b;
         conversion.keep = (shifted_bit(low_bit(sr)) | shifted_bit(low_bit(sg)) | shifted_bit(low_bit(sb)))
             + ((sr | sg | sb) & ~conversion.bias);
-        conversion.carry = (shifted_bit(top_bit(sr) + 1)) | (shifted_bit(top_bit(sg) + 1))
-            | (shifted_bit(top_bit(sb) + 1));
+        conversion.carry = carry_bit(sr) | carry_bit(sg) | carry_bit(sb);
         // Formats without a dithering routine copy nothing when dithering is asked for.
         conversion.converter = (valid_bytes(s) && valid_bytes(d)) ? ditherings[s][d] : nullptr;
     }

@@ -38,8 +38,10 @@ Surface* create_surface(int width, int height, int bits)
     if (!checked_size(width, height, bytes, &pixel_bytes))
         return nullptr;
     // The pixels follow the record in the same block; the record's size keeps them aligned.
+    // They start cleared: an animation surface is shown before its first frame is decoded, and
+    // memory the program never drew must not reach the screen.
     static_assert(sizeof(Surface) % alignof(uint32_t) == 0);
-    void* block = std::malloc(sizeof(Surface) + pixel_bytes);
+    void* block = std::calloc(1, sizeof(Surface) + pixel_bytes);
     if (!block)
         return nullptr;
     auto* s = new (block) Surface{};

@@ -45,7 +45,7 @@ StarField* create_star_field(int32_t count)
     const double k = RAND_SCALE;
     for (int32_t i = 0; i < count; ++i) {
         const int r1 = demo_rand();
-        const float polar = float(double(r1) * k * std::numbers::pi);
+        const float polar = single(double(r1) * k * std::numbers::pi);
         const int r2 = demo_rand();
         const double azimuth = double(r2) * k * (2.0 * std::numbers::pi);
         Vec4* star = &field->base[i];
@@ -54,7 +54,7 @@ StarField* create_star_field(int32_t count)
         star->z = std::cos(double(polar)) * STAR_SPHERE_RADIUS;
         const int r3 = demo_rand();
         const int r4 = demo_rand();
-        star->w = double(r4) * k * double(float(double(r3) * k)) * 255.0;
+        star->w = double(r4) * k * double(single(double(r3) * k)) * 255.0;
     }
     if (count > 0)
         std::memcpy(field->working, field->base, sizeof(Vec4) * size_t(count));
@@ -80,11 +80,11 @@ void draw_stars(const StarField* field, Surface* surface)
         return;
     for (int32_t i = 0; i < field->count; ++i) {
         const Vec4* star = &field->working[i];
-        const float zf = float(star->z);
+        const float zf = single(star->z);
         const uint32_t level = uint32_t(trunc_i32(star->w)) & 0xFFu;
         const uint32_t colour = level * 0x01010101u;
-        splat_point(
-            surface, float(star->x * 150.0 / double(zf) + 160.0), float(star->y * 150.0 / double(zf) + 120.0), colour);
+        splat_point(surface, single(star->x * 150.0 / double(zf) + 160.0), single(star->y * 150.0 / double(zf) + 120.0),
+            colour);
     }
 }
 

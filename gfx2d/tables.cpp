@@ -140,7 +140,7 @@ void fill_falloff_table(float* table)
 {
     for (int h = 0; h < FALLOFF_H; ++h)
         for (int v = 0; v < FALLOFF_V; ++v)
-            table[h * FALLOFF_V + v] = float(255.0 / std::max(std::sqrt(double(h * h + v * v)), 0.5));
+            table[h * FALLOFF_V + v] = single(255.0 / std::max(std::sqrt(double(h * h + v * v)), 0.5));
 }
 
 int make_falloff_table()
@@ -171,16 +171,16 @@ void make_particle_starts(Particle* particles, int count)
         p->spiral_radius = 0.0f;
         const int r1 = demo_rand();
         const int r2 = demo_rand();
-        p->size = float(1.0 + 14.0 * (r1 * unit));
+        p->size = single(1.0 + 14.0 * (r1 * unit));
         const double t = two_pi * (r2 * unit);
         // The target is stored single precision before the difference is taken.
-        const float target_x = float(240.0 * std::sin(t));
-        const float target_y = float(180.0 * std::cos(t));
+        const float target_x = single(240.0 * std::sin(t));
+        const float target_y = single(180.0 * std::cos(t));
         const double dx = double(target_x) - double(p->x);
         const double dy = double(target_y) - double(p->y);
         const double length = std::sqrt(dx * dx + dy * dy);
-        p->distance_left = float(length);
-        p->direction_x = length > 0.0 ? float(dx / length) : 0.0f;
-        p->direction_y = length > 0.0 ? float(dy / length) : 0.0f;
+        p->distance_left = single(length);
+        p->direction_x = length > 0.0 ? single(dx / length) : 0.0f;
+        p->direction_y = length > 0.0 ? single(dy / length) : 0.0f;
     }
 }

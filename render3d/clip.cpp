@@ -178,9 +178,9 @@ int cut_edge_horizontal(const ScreenTriangle* t, int edge, float line, ScreenVer
     const double u = (double(line) - from->y) / e->dy;
     if (!(u > 0.0 && u < 1.0))
         return 0;
-    point->x = float(from->x + u * e->dx);
+    point->x = single(from->x + u * e->dx);
     point->y = line;
-    point->z = float(from->z + u * e->dz);
+    point->z = single(from->z + u * e->dz);
     return from->y < line ? -1 : 1;
 }
 
@@ -192,8 +192,8 @@ int cut_edge_vertical(const ScreenTriangle* t, int edge, float line, ScreenVerte
     if (!(u > 0.0 && u < 1.0))
         return 0;
     point->x = line;
-    point->y = float(from->y + u * e->dy);
-    point->z = float(from->z + u * e->dz);
+    point->y = single(from->y + u * e->dy);
+    point->z = single(from->z + u * e->dz);
     return from->x < line ? -1 : 1;
 }
 

@@ -33,7 +33,7 @@ inline void shade_pixel(const FillTarget* f, int64_t p, double x, double y)
     if (depth < depth_buffer[p]) {
         const uint32_t top = std::min<uint32_t>(255u, (f->pixels[p] >> 24) + f->colour_top);
         f->pixels[p] = (top << 24) | f->colour_rgb;
-        depth_buffer[p] = float(depth);
+        depth_buffer[p] = single(depth);
     }
 }
 
@@ -54,7 +54,7 @@ void fill_span(const FillTarget* f, int64_t y, int64_t xl, int64_t xr)
 // Slope dx/dy of an edge, 0 for a (nearly) horizontal one, kept in single precision.
 float edge_slope(const ScreenEdge* e)
 {
-    return std::fabs(double(e->dy)) <= EPSILON ? 0.0f : float(double(e->dx) / double(e->dy));
+    return std::fabs(double(e->dy)) <= EPSILON ? 0.0f : single(double(e->dx) / double(e->dy));
 }
 
 int64_t near64(double v)
@@ -101,9 +101,9 @@ void fill_triangle(ScreenTriangle* t, Surface* surface)
     if (!(std::fabs(nz) >= EPSILON))
         return;
     FillTarget f;
-    f.plane.a = float(nx / nz);
-    f.plane.b = float(ny / nz);
-    f.plane.c = float(double(v0.z) + double(f.plane.a) * v0.x + double(f.plane.b) * v0.y);
+    f.plane.a = single(nx / nz);
+    f.plane.b = single(ny / nz);
+    f.plane.c = single(double(v0.z) + double(f.plane.a) * v0.x + double(f.plane.b) * v0.y);
     f.pixels = reinterpret_cast<uint32_t*>(surface->pixels);
     f.width = surface->width;
     f.limit = std::min<int64_t>(DEPTH_BUFFER_SIZE, int64_t(surface->width) * surface->height);
@@ -128,21 +128,21 @@ void fill_triangle(ScreenTriangle* t, Surface* surface)
     const double mid_y = mid.y, bottom_y = bottom.y;
     for (; double(y) < mid_y; ++y) {
         fill_span(&f, y, near64(xa), near64(xb));
-        xa = float(double(xa) + sa);
-        xb = float(double(xb) + sb);
+        xa = single(double(xa) + sa);
+        xb = single(double(xb) + sb);
     }
 
     // The middle row: the side through the middle corner turns; the other side is not
     // advanced here, so the first row below reuses its position.
     const bool flat_bottom = trunc_i32(std::fabs(double(e1->dy))) == 0;
-    const float middle_slope = flat_bottom ? 0.0f : float(double(e1->dx) / nearest(e1->dy));
+    const float middle_slope = flat_bottom ? 0.0f : single(double(e1->dx) / nearest(e1->dy));
     if (middle_is_1) {
         fill_span(&f, y, near64(xa), int64_t(v1.x));
-        xb = float(nearest(v1.x));
+        xb = single(nearest(v1.x));
         sb = middle_slope;
     } else {
         fill_span(&f, y, near64(v2.x), near64(xb));
-        xa = float(nearest(v2.x));
+        xa = single(nearest(v2.x));
         sa = middle_slope;
     }
     ++y;
@@ -150,8 +150,8 @@ void fill_triangle(ScreenTriangle* t, Surface* surface)
     if (trunc_i32(e1->dy) != 0) {
         for (; double(y) <= bottom_y; ++y) {
             fill_span(&f, y, near64(xa), near64(xb));
-            xa = float(double(xa) + sa);
-            xb = float(double(xb) + sb);
+            xa = single(double(xa) + sa);
+            xb = single(double(xb) + sb);
         }
     } else {
         // Middle and bottom corner less than a row apart: the run takes its depth from the

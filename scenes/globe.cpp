@@ -203,10 +203,10 @@ void step_globe(GlobeRun* run)
 
 void draw_sun(const GlobeRun* run)
 {
-    const double z = float(run->sun.z);
+    const double z = single(run->sun.z);
     const double sx = run->sun.x * 150.0 / z + 160.0;
     const double sy = run->sun.y * 150.0 / z + 120.0;
-    draw_glow(frame_surface, float(sx), float(sy), float(6000.0 / z), 20.0f, SUN_COLOUR);
+    draw_glow(frame_surface, single(sx), single(sy), single(6000.0 / z), 20.0f, SUN_COLOUR);
 }
 
 } // namespace

@@ -240,7 +240,7 @@ void turn_landscape_camera(LandscapeCamera* camera, uint32_t n)
     const double x = camera->x * c + camera->y * s;
     const double y = camera->y * c - camera->x * s;
     camera->x = x;
-    camera->y = double(float(y)); // stored rounded to single precision
+    camera->y = double(single(y)); // stored rounded to single precision
     // A long stall can pass more than a whole turn of headings.
     camera->heading = int32_t((uint64_t(uint32_t(camera->heading)) + n) % LANDSCAPE_HEADINGS);
 }
@@ -248,7 +248,7 @@ void turn_landscape_camera(LandscapeCamera* camera, uint32_t n)
 void step_landscape(LandscapeState* state, uint32_t scene)
 {
     if (state->greets_x > GREETS_END_X)
-        state->greets_x = float(double(state->greets_x) - 2.3);
+        state->greets_x = single(double(state->greets_x) - 2.3);
     if (scene == CUE_CONSUMED)
         state->fading = 1;
     if (state->fading && state->fade < 251)

@@ -5,6 +5,7 @@
 
 #include "app/demo.h"
 #include "display/demo_rand.h"
+#include "display/numeric.h"
 #include "display/pixel.h"
 #include "effects/light.h"
 
@@ -102,7 +103,7 @@ void draw_rings_frame(const RingsRun* run, const RingsFrame* f)
     for (uint32_t j = 0; j < run->ring_count; ++j) {
         const Ring* ring = f->rings[j];
         draw_ring(
-            f->rings_surface, float(ring->x), float(ring->y), float(ring->radius), RING_HALF_WIDTH, f->colours[j]);
+            f->rings_surface, single(ring->x), single(ring->y), single(ring->radius), RING_HALF_WIDTH, f->colours[j]);
     }
     warp_screen(0, 0, f->bump_u, f->bump_v, pixels_of(f->rings_surface), pixels_of(f->refracted), ROW, ROWS);
     draw_image(f->frame, f->ringface, 0, 0);

@@ -40,7 +40,7 @@ void draw_flash(uint32_t* pixels, const FlashLight* light)
         return;
     const int64_t cx = trunc_i32(light->x * SHELL_FOCAL / light->z + 160.0);
     const int64_t cy = trunc_i32(light->y * SHELL_FOCAL / light->z + 120.0);
-    const double k = float(light->intensity * SHELL_FOCAL / light->z);
+    const double k = single(light->intensity * SHELL_FOCAL / light->z);
     for (int i = 0; i < SHELL_ROWS; ++i) {
         const int64_t b = cy > i ? cy - i : i - cy;
         if (b >= FALLOFF_V)
@@ -161,7 +161,7 @@ void shells_frame(ShellsRun* run, uint32_t ticks)
         run->intensity = trunc_i32(run->intensity + 1.25 * t);
     }
     for (int i = 0; i < BALL_COUNT; ++i)
-        balls[i].radius = float(run->size[i]);
+        balls[i].radius = single(run->size[i]);
     flash_light->intensity = run->intensity;
 
     copy_surface(work_surface_2, work_surface_1);

@@ -48,22 +48,22 @@ void step_particle(Particle* p, float ticks, Surface* surface)
 {
     if (p->distance_left > SWARM_EPSILON) {
         const double l = double(p->speed) * double(ticks);
-        p->x = float(p->x + l * p->direction_x);
-        p->y = float(p->y + l * p->direction_y);
-        p->z = float(p->z + l * p->direction_z);
-        p->distance_left = float(p->distance_left - l); // may end below 0: the last step overshoots
+        p->x = single(p->x + l * p->direction_x);
+        p->y = single(p->y + l * p->direction_y);
+        p->z = single(p->z + l * p->direction_z);
+        p->distance_left = single(p->distance_left - l); // may end below 0: the last step overshoots
     }
     if (p->growth_left > SWARM_EPSILON) {
         const double g = double(p->speed) * double(ticks);
-        p->growth_left = float(p->growth_left - g);
-        p->size = float(p->size + 0.04 * g * p->growth_rate);
+        p->growth_left = single(p->growth_left - g);
+        p->size = single(p->size + 0.04 * g * p->growth_rate);
     }
     // No phase takes a particle to z <= 0, but the projection would be meaningless there.
     if (!(p->z > 0.0f))
         return;
     const double z = p->z;
-    draw_soft_disc(surface, float(p->x * 150.0 / z + 160.0), float(p->y * 150.0 / z + 120.0),
-        float(p->size * 150.0 / z), p->colour);
+    draw_soft_disc(surface, single(p->x * 150.0 / z + 160.0), single(p->y * 150.0 / z + 120.0),
+        single(p->size * 150.0 / z), p->colour);
 }
 
 void retarget_particle(Particle* p, double tx, double ty, double tz, double size)
@@ -71,26 +71,26 @@ void retarget_particle(Particle* p, double tx, double ty, double tz, double size
     const double dx = tx - p->x;
     const double dy = ty - p->y;
     const double dz = tz - p->z;
-    const float length = float(std::sqrt(dx * dx + dy * dy + dz * dz));
+    const float length = single(std::sqrt(dx * dx + dy * dy + dz * dz));
     // Already at the target: no direction, nothing to travel.
     const bool moving = length > 0.0f;
-    p->direction_x = moving ? float(dx / length) : 0.0f;
-    p->direction_y = moving ? float(dy / length) : 0.0f;
-    p->direction_z = moving ? float(dz / length) : 0.0f;
+    p->direction_x = moving ? single(dx / length) : 0.0f;
+    p->direction_y = moving ? single(dy / length) : 0.0f;
+    p->direction_z = moving ? single(dz / length) : 0.0f;
     p->distance_left = length;
 
     // Shrinking runs at rate 1 for 25 units per size unit, ending at `size`; growing uses the
     // difference as both rate and length, so it grows by its square.
     const double growth = size - p->size;
-    p->growth_rate = growth >= 0.0 ? float(growth) : -1.0f;
-    p->growth_left = float(std::abs(int64_t(trunc_i32(25.0 * growth))));
+    p->growth_rate = growth >= 0.0 ? single(growth) : -1.0f;
+    p->growth_left = single(std::abs(int64_t(trunc_i32(25.0 * growth))));
 }
 
 void retarget_to_spiral(Particle* particles)
 {
     for (int k = 0; k < PARTICLE_COUNT / 4; ++k) {
         const double theta = k * PI / 100.0;
-        const float rho = float(0.2 * k);
+        const float rho = single(0.2 * k);
         const double gamma = std::cos(k * PI / 400.0);
         const double c = rho * std::cos(theta);
         const double s = rho * std::sin(theta);
@@ -118,16 +118,16 @@ void turn_particle(Particle* p)
     const double alpha = p->spiral_radius * PI / 1800.0;
     const double x = p->x;
     const double zc = p->z - 100.0;
-    p->x = float(x * std::cos(alpha) + zc * std::sin(alpha));
-    p->z = float(zc * std::cos(alpha) - x * std::sin(alpha) + 100.0);
+    p->x = single(x * std::cos(alpha) + zc * std::sin(alpha));
+    p->z = single(zc * std::cos(alpha) - x * std::sin(alpha) + 100.0);
 }
 
 void retarget_to_ring(Particle* particles)
 {
     for (int i = 0; i < PARTICLE_COUNT; ++i) {
         Particle* p = &particles[i];
-        const double angle = float(2.0 * PI * unit_rand());
-        p->speed = float(1.0 + 14.0 * unit_rand());
+        const double angle = single(2.0 * PI * unit_rand());
+        p->speed = single(1.0 + 14.0 * unit_rand());
         const double size = 1.0 + 6.0 * unit_rand();
         retarget_particle(p, 200.0 * std::sin(angle), 180.0 * std::cos(angle), 130.0, size);
     }
@@ -144,7 +144,7 @@ void swarm_frame(SwarmRun* run, uint32_t ticks)
         break;
     case 1:
         for (Particle& p : swarm_particles)
-            p.speed = float(0.08 + 7.5 * unit_rand());
+            p.speed = single(0.08 + 7.5 * unit_rand());
         swarm_phase = 2;
         [[fallthrough]]; // the sparks fly in the same frame
     case 2:

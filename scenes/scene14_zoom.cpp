@@ -37,8 +37,8 @@ void step_picture_zoom(PictureZoomState* state, uint32_t scene)
     } else {
         // Z and V are single precision: each sum is formed in double and narrowed at the store.
         if (state->zoom > 1.0f)
-            state->zoom = float(double(state->zoom) - double(state->zoom_speed));
-        state->zoom_speed = float(double(state->zoom_speed) + 0.0001);
+            state->zoom = single(double(state->zoom) - double(state->zoom_speed));
+        state->zoom_speed = single(double(state->zoom_speed) + 0.0001);
     }
     if (scene == FADE_OUT_CUE)
         state->fading_out = 1;

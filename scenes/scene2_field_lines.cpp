@@ -25,8 +25,8 @@ void move_tracer(Tracer* t, uint32_t* pixels)
 {
     const float old_x = t->x;
     const float old_y = t->y;
-    t->x = float(double(t->x) + double(t->vx));
-    t->y = float(double(t->y) + double(t->vy));
+    t->x = single(double(t->x) + double(t->vx));
+    t->y = single(double(t->y) + double(t->vy));
     draw_line_until_edge(
         trunc_i32(old_x), trunc_i32(old_y), trunc_i32(t->x), trunc_i32(t->y), FIELD_LINE_COLOUR, pixels);
 }
@@ -43,8 +43,8 @@ void pull_tracer(Tracer* t, float pole_x, float pole_y)
         return;
     }
     const double force = 1000.0 / (length * length);
-    t->vx = float(double(t->vx) + dx / length * force);
-    t->vy = float(double(t->vy) + dy / length * force);
+    t->vx = single(double(t->vx) + dx / length * force);
+    t->vy = single(double(t->vy) + dy / length * force);
 }
 
 inline bool inside_line_region(int64_t x, int64_t y)
@@ -108,8 +108,8 @@ void trace_field_line(int pole1_x, int pole1_y, int pole2_x, int pole2_y, int di
     const float p1x = float(pole1_x), p1y = float(pole1_y);
     const float p2x = float(pole2_x), p2y = float(pole2_y);
     const double theta = double(direction & 255) * DIRECTION_STEP;
-    const float vx = float(3.0 * std::cos(theta));
-    const float vy = float(3.0 * std::sin(theta));
+    const float vx = single(3.0 * std::cos(theta));
+    const float vy = single(3.0 * std::sin(theta));
     Tracer a { p1x, p1y, vx, vy, false };
     Tracer b { p2x, p2y, vx, vy, false };
     float w = 2.0f;
@@ -125,7 +125,7 @@ void trace_field_line(int pole1_x, int pole1_y, int pole2_x, int pole2_y, int di
             pull_tracer(&b, p1x, p1y);
         // Compared before narrowing: 2.0 - 0.1 per step in single precision gives 20 steps.
         next_w = double(w) - 0.1;
-        w = float(next_w);
+        w = single(next_w);
     } while (next_w > 0.0);
 }
 

@@ -151,7 +151,7 @@ void step_wall(WallState* state, Ribbon* ribbons)
     Ribbon& r1 = ribbons[0];
     const double u = double(state->phase) * TWO_PI / 256.0;
 
-    r1.waves = float(double(r1.waves) - 0.1);
+    r1.waves = single(double(r1.waves) - 0.1);
     if (r1.waves <= 0.2)
         r1.waves = 1.0f;
 
@@ -173,7 +173,7 @@ void step_wall(WallState* state, Ribbon* ribbons)
     if (state->rising) {
         Ribbon& r2 = ribbons[1];
         Ribbon& r3 = ribbons[2];
-        state->credits_y = float(double(state->credits_y) - 0.35);
+        state->credits_y = single(double(state->credits_y) - 0.35);
         state->credits_x = state->ribbon_column - 110;
         state->ribbon_row -= 1;
         const int yi = trunc_i32(state->credits_y);

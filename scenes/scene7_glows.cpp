@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "app/demo.h"
+#include "display/numeric.h"
 #include "effects/light.h"
 #include "gfx2d/image.h"
 #include "gfx2d/tables.h"
@@ -25,8 +26,8 @@ struct ScreenPoint {
 // The depth is rounded to single precision before the divide; the results are single too.
 ScreenPoint project(const Vec4& v)
 {
-    const double z = float(v.z);
-    return ScreenPoint { float(v.x * FOCAL / z + 160.0), float(v.y * FOCAL / z + 120.0) };
+    const double z = single(v.z);
+    return ScreenPoint { single(v.x * FOCAL / z + 160.0), single(v.y * FOCAL / z + 120.0) };
 }
 
 void set_xyz(double* record, const Vec4& v)
@@ -119,13 +120,13 @@ void glow_draw(GlowRun* run, FaceSet* set, uint32_t number)
 
     for (const Vec4* glow : { &run->p, &run->q }) {
         const ScreenPoint s = project(*glow);
-        draw_glow(frame_surface, s.x, s.y, float(1500.0 / glow->z), GLOW_GAIN, GLOW_COLOUR);
+        draw_glow(frame_surface, s.x, s.y, single(1500.0 / glow->z), GLOW_GAIN, GLOW_COLOUR);
     }
     for (int i = 0; i < FACE_PARTICLES; ++i) {
         const ScreenPoint sa = project(drawn_a[i]);
-        draw_soft_disc(frame_surface, sa.x, sa.y, float(set->sizes[i] * FOCAL / drawn_a[i].z), set->colours[i]);
+        draw_soft_disc(frame_surface, sa.x, sa.y, single(set->sizes[i] * FOCAL / drawn_a[i].z), set->colours[i]);
         const ScreenPoint sb = project(drawn_b[i]);
-        draw_soft_disc(frame_surface, sb.x, sb.y, float(set->sizes[i] * FOCAL / drawn_b[i].z), set->colours[i]);
+        draw_soft_disc(frame_surface, sb.x, sb.y, single(set->sizes[i] * FOCAL / drawn_b[i].z), set->colours[i]);
     }
 
     const int face = glow_face_for(number);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/demo.h"
+#include "display/numeric.h"
 #include "gfx2d/anim.h"
 #include "gfx2d/blit.h"
 #include "scenes/scene_data.h"
@@ -41,9 +42,9 @@ int load_running_animation()
 void step_running_animation(RunningAnimationState* state, ByteStream* stream, uint32_t scene)
 {
     // The clock is single precision: the sum is formed in double and narrowed at the store.
-    state->frame_clock = float(double(state->frame_clock) + 0.9);
+    state->frame_clock = single(double(state->frame_clock) + 0.9);
     if (state->frame_clock >= 3.0f) {
-        state->frame_clock = float(double(state->frame_clock) - 3.0);
+        state->frame_clock = single(double(state->frame_clock) - 3.0);
         if (state->frame_number >= RUN_LOOP_LAST_FRAME) {
             // The format has no header: offset 0 is the first frame.
             seek_byte_stream(stream, 0);
