@@ -714,7 +714,7 @@ double song_row_time(int position, int row)
     for (int p = 0; p < position; p++)
         rows += song_positions[p].rows;
     double seconds = rows * 0.12;
-    if (row == song_positions[position].rows - 1 && reenters_at_end(position))
+    if (position < SONG_POSITION_COUNT && row == song_positions[position].rows - 1 && reenters_at_end(position))
         seconds += 0.08; // the row before lasts ten ticks instead of six
     return seconds;
 }

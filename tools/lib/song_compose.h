@@ -36,6 +36,7 @@ constexpr int SONG_ROWS_PER_BAR = 16;
 SongChord song_chord_at(int position, int row);
 // Seconds from the song's start to the start of (position, row). Rows last 0.12 s, except around the
 // opening's re-entries, where the pattern's last row is squeezed to two ticks (see song_compose.cpp).
+// Position SONG_POSITION_COUNT, row 0 is the song's end.
 double song_row_time(int position, int row);
 // True when the position carries harmony (pad or bass), so its chords can be checked by ear or by test.
 bool song_position_has_harmony(int position);
