@@ -36,6 +36,8 @@ struct CaptureState {
     int picture_width = PICTURE_WIDTH;
     int picture_height = PICTURE_HEIGHT;
     std::vector<uint32_t> picture; // the picture on the screen
+    std::vector<uint32_t> framed; // --size: the picture letterboxed
+    uint64_t skipped = 0; // --from: ticks of the start-up pause left out
     std::vector<int16_t> audio; // the audio of the tick in progress
     std::chrono::steady_clock::time_point started;
     std::chrono::steady_clock::time_point last_progress;
@@ -81,13 +83,24 @@ void output_tick()
     const uint32_t n = current_scene_number();
     if (n < SCENE_COUNT)
         state.scene = n;
+    if (state.options.song_range && state.song_start_tick < 0) {
+        state.skipped++;
+        return;
+    }
     CaptureFrame frame {};
-    frame.index = state.tick;
+    frame.index = state.tick - state.skipped;
     frame.song_tick = state.song_start_tick < 0 ? int64_t(state.tick) - CAPTURE_PAUSE_TICKS
                                                 : int64_t(state.tick) - state.song_start_tick;
     frame.xrgb = state.picture.data();
     frame.width = state.picture_width;
     frame.height = state.picture_height;
+    if (state.options.frame_width > 0) {
+        letterbox_picture(state.picture.data(), state.picture_width, state.picture_height, state.framed.data(),
+            state.options.frame_width, state.options.frame_height);
+        frame.xrgb = state.framed.data();
+        frame.width = state.options.frame_width;
+        frame.height = state.options.frame_height;
+    }
     frame.audio = state.audio.data();
     frame.scene = state.scene;
     frame.position = song_position.load(std::memory_order_relaxed);
@@ -103,6 +116,16 @@ void output_tick()
     }
 }
 
+// --to: the row where the range ends has started (in the audio of the ticks already output).
+bool song_reached_end_of_range()
+{
+    int position = 0, row = 0;
+    if (!sound_get_position(state.play, &position, &row))
+        return false;
+    return position > state.options.to_position
+        || (position == state.options.to_position && row >= state.options.to_row);
+}
+
 // Starts the next tick: renders its audio, which fires the syncs of rows starting in it.
 void enter_tick()
 {
@@ -111,6 +134,11 @@ void enter_tick()
         return;
     if (state.song_start_tick < 0)
         state.song_start_tick = int64_t(state.tick);
+    if (state.options.to_position >= 0 && song_reached_end_of_range()) {
+        state.finished = true;
+        set_quit_flag();
+        return;
+    }
     const int got = sound_render_offline(state.play, state.audio.data(), CAPTURE_AUDIO_FRAMES_PER_TICK);
     state.song_frames_done += uint64_t(got);
     if (got < CAPTURE_AUDIO_FRAMES_PER_TICK)
@@ -190,9 +218,21 @@ int capture_begin(const CaptureOptions* options)
     state = CaptureState {};
     state.options = *options;
     state.picture.assign(size_t(PICTURE_WIDTH) * PICTURE_HEIGHT, 0);
+    int output_width = PICTURE_WIDTH, output_height = PICTURE_HEIGHT;
+    if (options->frame_width > 0) {
+        if (letterbox_scale(PICTURE_WIDTH, PICTURE_HEIGHT, options->frame_width, options->frame_height) < 1
+            || kind == CaptureKind::sheet || options->scale > 0) {
+            std::fprintf(stderr, "morrowick: --size takes a frame of at least 320x240 and no --scale or --sheet\n");
+            return -1;
+        }
+        state.options.scale = 1; // the letterbox has scaled the picture already
+        output_width = options->frame_width;
+        output_height = options->frame_height;
+        state.framed.assign(size_t(output_width) * size_t(output_height), 0);
+    }
     state.audio.assign(size_t(CAPTURE_AUDIO_FRAMES_PER_TICK) * 2, 0);
     if (kind != CaptureKind::none) {
-        state.output = open_capture_output(options, PICTURE_WIDTH, PICTURE_HEIGHT);
+        state.output = open_capture_output(&state.options, output_width, output_height);
         if (!state.output)
             return -1;
     }
@@ -217,6 +257,11 @@ void capture_song_started(SoundPlay* play, SoundModule* module)
 {
     state.play = play;
     state.song_frames_total = uint64_t(sound_module_duration(module) * SOUND_SAMPLE_RATE);
+}
+
+void capture_song_jumped()
+{
+    state.song_end_frame = 0;
 }
 
 int capture_end()

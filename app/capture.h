@@ -44,6 +44,9 @@ struct CaptureOptions {
     uint32_t seed = 1;
     double seconds = 0; // > 0: stop after this much output
     bool sheet = false;
+    int frame_width = 0, frame_height = 0; // --size: the picture letterboxed on this frame (0: none)
+    bool song_range = false; // --from: output starts with the song (no start-up pause)
+    int to_position = -1, to_row = 0; // --to: output ends where this row starts (-1: the end)
 };
 
 // Checks the options, opens the output and installs the virtual clock, display and offline sound.
@@ -51,6 +54,8 @@ struct CaptureOptions {
 int capture_begin(const CaptureOptions* options);
 // The song is playing and its sync callback installed: from the next tick on it is rendered.
 void capture_song_started(SoundPlay* play, SoundModule* module);
+// The song was made to jump: it plays on from there (also after it had ended).
+void capture_song_jumped();
 // Outputs the tick in progress and finishes the output (WAV sizes, muxing, the sheet); puts the
 // real clock and display back. 0, or -1 when writing failed.
 int capture_end();
@@ -65,6 +70,11 @@ struct CaptureStats {
     double seconds; // real time the capture ran
 };
 CaptureStats capture_stats();
+
+// --size: the largest whole scale at which width x height fits the frame (0 if none), and the
+// picture scaled so, centred on a black frame (capture_size.cpp).
+int letterbox_scale(int width, int height, int frame_width, int frame_height);
+void letterbox_picture(const uint32_t* xrgb, int width, int height, uint32_t* out, int frame_width, int frame_height);
 
 // Output kinds and their helpers (capture_output.cpp).
 enum class CaptureKind { video, folder, sheet, none };

@@ -1,6 +1,8 @@
 // command_line.cpp -- command-line words and options.
 #include "app/command_line.h"
 
+#include "app/song_map.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -15,17 +17,26 @@ const char* const USAGE_TEXT = "usage: morrowick [32|24|16|8] [window] [sound] [
                                "  --scale=N       window scale (default: largest up to 3 that fits)\n"
                                "  --seconds=N     quit after N seconds\n"
                                "  --mute          play silently (the music still drives the scenes)\n"
-                               "  --verbose       print a line at each scene change and one at the end\n"
+                               "  --verbose       print a line at each scene change and jump, and one at the end\n"
+                               "  --position=P[:R]  start at song position P (0-59), row R (default 0), in the\n"
+                               "                  scene the song has there\n"
+                               "  --loop          start again from the beginning when the demo ends\n"
                                "  --capture=PATH  render offline: PATH.mp4/.mkv/.webm (needs ffmpeg), a folder of\n"
                                "                  PNG frames + audio.wav, sheet.png with --sheet, or null (no output;\n"
                                "                  prints the frame count and a hash of all frames)\n"
                                "  --seed=N        capture: random seed (default 1)\n"
                                "  --fps=30|60     capture: standard video frame rate (default 125/4)\n"
                                "  --sheet         capture: one PNG with a grid of frames over the whole demo\n"
+                               "  --size=WxH      capture: picture scaled whole, centred on a black WxH frame\n"
+                               "  --from=P[:R]    capture: from song position P, row R (no start-up pause)\n"
+                               "  --to=P[:R]      capture: up to where song position P, row R starts\n"
                                "                  (--scale: video 4, PNG frames 1; --seconds: capture length)\n"
                                "  --help, --version\n"
                                "\n"
-                               "keys: Alt+Enter full screen on/off; Esc, Alt+F4 or closing the window quit\n"
+                               "keys: Alt+Enter full screen on/off; Esc, Alt+F4 or closing the window quit;\n"
+                               "      Space pause/resume; Left/Right one song position back/forward;\n"
+                               "      PgUp/PgDn previous/next scene; Home the beginning; F1 overlay;\n"
+                               "      F12 screenshot (morrowick_NNNN.png in the working directory)\n"
                                "exit status: 0 after a run, 2 for a bad option, 255 when start-up fails\n";
 
 void parse_command_line(const char* line, StartOptions* options)
@@ -76,7 +87,8 @@ void parse_command_line(const char* line, StartOptions* options)
 
 namespace {
 // The options that take a value, for the message when it is left out.
-const char* const VALUE_OPTIONS[] = { "--data", "--seconds", "--scale", "--capture", "--fps", "--seed" };
+const char* const VALUE_OPTIONS[]
+    = { "--data", "--seconds", "--scale", "--capture", "--fps", "--seed", "--position", "--size", "--from", "--to" };
 
 bool value_of(const char* arg, const char* name, const char** value)
 {
@@ -152,6 +164,35 @@ bool split_arguments(int argc, const char* const* argv, ExtraOptions* extra, std
             extra->seed = uint32_t(seed);
         } else if (std::strcmp(arg, "--sheet") == 0) {
             extra->sheet = true;
+        } else if (std::strcmp(arg, "--loop") == 0) {
+            extra->loop = true;
+        } else if (value_of(arg, "--position", &value)) {
+            extra->position = parse_song_place(value, &extra->position_order, &extra->position_row);
+            if (!extra->position) {
+                extra->error = std::string("bad value in ") + arg + " (P or P:R)";
+                return false;
+            }
+        } else if (value_of(arg, "--from", &value)) {
+            extra->from = parse_song_place(value, &extra->from_order, &extra->from_row);
+            if (!extra->from) {
+                extra->error = std::string("bad value in ") + arg + " (P or P:R)";
+                return false;
+            }
+        } else if (value_of(arg, "--to", &value)) {
+            extra->to = parse_song_place(value, &extra->to_order, &extra->to_row);
+            if (!extra->to) {
+                extra->error = std::string("bad value in ") + arg + " (P or P:R)";
+                return false;
+            }
+        } else if (value_of(arg, "--size", &value)) {
+            const long w = std::strtol(value, &end, 10);
+            const long h = *end == 'x' ? std::strtol(end + 1, &end, 10) : 0;
+            if (!*value || *end || w < 320 || h < 240 || w > 7680 || h > 4320 || (w | h) & 1) {
+                extra->error = std::string("bad value in ") + arg + " (WxH, even, 320x240 to 7680x4320)";
+                return false;
+            }
+            extra->frame_width = int(w);
+            extra->frame_height = int(h);
         } else {
             extra->error = std::string("unknown option ") + arg;
             for (const char* name : VALUE_OPTIONS)
@@ -161,6 +202,18 @@ bool split_arguments(int argc, const char* const* argv, ExtraOptions* extra, std
         }
         if (std::strncmp(arg, "--seed=", 7) == 0)
             seed_given = true;
+    }
+    if ((extra->frame_width || extra->from || extra->to) && extra->capture_path.empty()) {
+        extra->error = "--size, --from and --to need --capture";
+        return false;
+    }
+    if (extra->loop && !extra->capture_path.empty() && !(extra->seconds > 0)) {
+        extra->error = "--loop in a capture needs --seconds (it would never end)";
+        return false;
+    }
+    if (extra->from && extra->position) {
+        extra->error = "--from is the capture's --position: give one of them";
+        return false;
     }
     if ((extra->sheet || extra->fps || seed_given) && extra->capture_path.empty()) {
         extra->error = extra->sheet ? "--sheet needs --capture=FILE.png"

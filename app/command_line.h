@@ -28,6 +28,14 @@ struct ExtraOptions {
     int fps = 0; // capture frame rate asked of ffmpeg: 30 or 60; 0: the native 125/4
     uint32_t seed = 1; // capture: the fixed seed of the random generator
     bool sheet = false; // capture: write a contact sheet PNG
+    bool position = false; // --position=P[:R]: start at song position P, row R
+    int position_order = 0, position_row = 0;
+    bool loop = false; // start again from the beginning at the end
+    int frame_width = 0, frame_height = 0; // capture: --size=WxH
+    bool from = false; // capture: --from=P[:R]
+    int from_order = 0, from_row = 0;
+    bool to = false; // capture: --to=P[:R]
+    int to_order = 0, to_row = 0;
     std::string error; // set when an option is unknown or malformed
 };
 

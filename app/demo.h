@@ -64,6 +64,10 @@ void poll_messages();
 int quit_flag();
 void set_quit_flag();
 
+// The last scene calls this when its closing is done: the quit flag is set, or with --loop the
+// demo starts again from the beginning.
+void end_demo();
+
 // Makes the back buffer visible (presentation into it is present() with a null destination).
 void show_frame();
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/clock.h"
+#include "app/controls.h"
 #include "app/demo.h"
 #include "display/display_device.h"
 #include "scenes/scene_table.h"
@@ -39,6 +40,12 @@ void reset_tick_timer()
 
 uint32_t wait_tick()
 {
+    controls_before_wait();
+    return controls_after_wait(wait_for_next_tick());
+}
+
+uint32_t wait_for_next_tick()
+{
     for (;;) {
         const uint32_t now = clock_now_ms();
         const uint32_t tick = now >> 5;
@@ -59,7 +66,7 @@ uint32_t wait_tick()
 
 bool scene_keeps_running(uint32_t own_a, uint32_t own_b)
 {
-    if (quit_flag())
+    if (quit_flag() || controls_jump_pending())
         return false;
     const uint32_t n = current_scene_number();
     return n >= FIRST_CUE || n == own_a || n == own_b;
@@ -77,7 +84,7 @@ void consume_scene_event(uint32_t seen)
 void wait_scene()
 {
     for (;;) {
-        if (quit_flag())
+        if (quit_flag() || controls_jump_pending())
             return;
         const uint32_t n = current_scene_number();
         if (n < SCENE_COUNT && n != 12 && n != 15)
@@ -97,18 +104,27 @@ SceneFunction scene_function_for(uint32_t number)
 void run_main_loop()
 {
     uint32_t previous = 0xFFFFFFFFu;
+    uint32_t jumps = controls_jump_count();
     while (!quit_flag()) {
+        controls_apply_jump(); // a jump asked for during the last scene
         const uint32_t n = current_scene_number();
-        if (sequencer_verbose && n != previous) {
-            std::printf("%10.3f s  scene %3u  position %3u  row %3u\n", clock_now_ms() / 1000.0, n,
+        const bool jumped = controls_jump_count() != jumps;
+        jumps = controls_jump_count();
+        if (sequencer_verbose && (n != previous || jumped)) {
+            std::printf("%10.3f s  scene %3u  position %3u  row %3u", clock_now_ms() / 1000.0, n,
                 song_position.load(std::memory_order_relaxed), song_row.load(std::memory_order_relaxed));
+            int to_position = 0, to_row = 0;
+            controls_pending_jump(&to_position, &to_row); // the last jump's place
+            if (jumped)
+                std::printf("  (jump to %d:%d)", to_position, to_row);
+            std::printf("\n");
             std::fflush(stdout);
         }
         previous = n;
         scene_function_for(n)();
         // A scene that gives up at once while its number stands (its file is missing) is not
         // called again before the next tick, so the loop does not spin a core.
-        if (!quit_flag() && n < SCENE_COUNT && current_scene_number() == n)
+        if (!quit_flag() && !controls_jump_pending() && n < SCENE_COUNT && current_scene_number() == n)
             elapsed_ticks = wait_tick();
         poll_messages();
     }

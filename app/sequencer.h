@@ -16,6 +16,9 @@ SceneFunction scene_function_for(uint32_t number);
 // Calls the scene the scene number names, then pumps messages, until the quit flag is set.
 void run_main_loop();
 
+// The tick timer without the controls' hooks (pause, a jump's cues, frame timing).
+uint32_t wait_for_next_tick();
+
 // --verbose: one line per scene the main loop starts (time, scene number, position, row).
 extern bool sequencer_verbose;
 

@@ -11,6 +11,7 @@
 #include "app/capture.h"
 #include "app/clock.h"
 #include "app/command_line.h"
+#include "app/controls.h"
 #include "app/demo.h"
 #include "app/demo_data.h"
 #include "app/input.h"
@@ -120,9 +121,17 @@ int demo_main(int argc, const char* const* argv)
         capture.seed = extra.seed;
         capture.seconds = extra.seconds;
         capture.sheet = extra.sheet;
+        capture.frame_width = extra.frame_width;
+        capture.frame_height = extra.frame_height;
+        capture.song_range = extra.from;
+        capture.to_position = extra.to ? extra.to_order : -1;
+        capture.to_row = extra.to_row;
         if (capture_begin(&capture) != 0)
             return FAILED;
     }
+    // Screenshots go to the working directory the program was started in.
+    std::error_code cwd_error;
+    const std::string start_dir = std::filesystem::current_path(cwd_error).string();
     if (choose_data_folder(extra) != 0)
         return FAILED;
 
@@ -216,6 +225,32 @@ int demo_main(int argc, const char* const* argv)
         sound_set_position(play, options.start_position);
         scene_number.store(uint32_t(options.start_scene), std::memory_order_relaxed);
     }
+    ControlsOptions controls_options;
+    controls_options.keys = !capturing;
+    controls_options.loop = extra.loop;
+    controls_options.screenshot_dir = start_dir;
+    if (controls_begin(play, module, &controls_options) != 0) {
+        sound_close();
+        return fail_quietly("the song has no positions, or memory ran out");
+    }
+    if (extra.position || extra.from) {
+        const int position = extra.from ? extra.from_order : extra.position_order;
+        const int row = extra.from ? extra.from_row : extra.position_row;
+        if (!controls_start_at(position, row)) {
+            std::fprintf(stderr, "morrowick: the song has no row %d at position %d (it has %zu positions)\n", row,
+                position, controls_song_map()->rows.size());
+            sound_close();
+            return 2;
+        }
+    }
+    const int from_order = extra.from ? extra.from_order : 0, from_row = extra.from ? extra.from_row : 0;
+    const bool to_after_from = extra.to_order > from_order || (extra.to_order == from_order && extra.to_row > from_row);
+    if (extra.to && (!song_place_valid(controls_song_map(), extra.to_order, extra.to_row) || !to_after_from)) {
+        std::fprintf(stderr, "morrowick: --to: the song has no row %d at position %d after the start\n", extra.to_row,
+            extra.to_order);
+        sound_close();
+        return 2;
+    }
     if (capturing)
         capture_song_started(play, module);
     reset_tick_timer();
@@ -225,6 +260,7 @@ int demo_main(int argc, const char* const* argv)
     run_main_loop();
 
     // Shut-down.
+    controls_end();
     sound_stop_module(play);
     sound_free_module(module);
     sound_stop_background_play();

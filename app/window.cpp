@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/clock.h"
+#include "app/controls.h"
 #include "app/demo.h"
 #include "app/input.h"
 #include "display/display_device.h"
@@ -190,6 +191,8 @@ void handle_window_event(const SDL_Event* event)
         if (event->key.repeat)
             break; // auto-repeats change nothing
         input_key_pressed(key_code_for_scancode(event->key.keysym.scancode));
+        if (!alt)
+            controls_key_pressed(key_code_for_scancode(event->key.keysym.scancode));
         // Esc and Alt+F4 quit at once, also where no window manager provides Alt+F4.
         if (event->key.keysym.scancode == SDL_SCANCODE_ESCAPE || (alt && event->key.keysym.scancode == SDL_SCANCODE_F4))
             push_quit_request();
@@ -229,6 +232,7 @@ void handle_window_event(const SDL_Event* event)
 
 void poll_messages()
 {
+    controls_frame_done(); // a scene's frame ends here
     if (run_time_limited && clock_now_ms() - run_time_start >= run_time_ms)
         set_quit_flag();
     if (!SDL_WasInit(SDL_INIT_EVENTS))

@@ -15,3 +15,8 @@ int demo_rand()
     rand_state = rand_state * 214013u + 2531011u;
     return int((rand_state >> 16) & 0x7FFFu);
 }
+
+uint32_t demo_rand_state()
+{
+    return rand_state;
+}

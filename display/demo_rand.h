@@ -9,4 +9,6 @@
 constexpr int DEMO_RAND_MAX = 32767;
 
 void demo_srand(uint32_t seed);
+// The generator's whole state: demo_srand(demo_rand_state()) later repeats the same values.
+uint32_t demo_rand_state();
 int demo_rand();

@@ -39,6 +39,13 @@ struct DisplayDevice {
     DisplayFrameSink virtual_sink; // non-null: a virtual display (no SDL video)
     void* virtual_context;
     uint32_t* virtual_picture; // show_frame's expanded picture, width x height
+    uint32_t* shown_copy; // 32 bits straight into the texture: a copy of each converted frame
+    uint8_t* locked_pixels;
+    int locked_pitch;
+    uint32_t* overlay; // 0xAARRGGBB, overlay_width x overlay_height; null: none
+    int overlay_width, overlay_height;
+    bool overlay_changed;
+    SDL_Texture* overlay_texture;
     bool vsync; // presents wait for the refresh
     double refresh_ms; // one refresh of the display (60 Hz when it does not say)
     int slow_presents;
@@ -159,6 +166,8 @@ uint8_t* lock_back_hook(int width, int height, int* pitch)
     if (SDL_LockTexture(device.texture, &rect, &pixels, pitch) != 0)
         return nullptr;
     device.texture_locked = true;
+    device.locked_pixels = static_cast<uint8_t*>(pixels);
+    device.locked_pitch = *pitch;
     return static_cast<uint8_t*>(pixels);
 }
 
@@ -168,6 +177,11 @@ void unlock_back_hook()
         return;
     device.texture_locked = false;
     if (!device.staging) {
+        // Texture memory may be write-only: keep the frame for read-backs (screenshots).
+        if (device.shown_copy)
+            for (int y = 0; y < device.locked_height; ++y)
+                std::memcpy(device.shown_copy + size_t(y) * size_t(device.width),
+                    device.locked_pixels + size_t(y) * size_t(device.locked_pitch), size_t(device.locked_width) * 4);
         SDL_UnlockTexture(device.texture);
         return;
     }
@@ -227,7 +241,87 @@ int rebuild_with_requested_mode()
         window_record->requested_width, window_record->requested_height, window_record->requested_bits);
 }
 
+// The overlay as a blended texture over the picture, in the picture's (logical) coordinates.
+void draw_overlay()
+{
+    if (!device.overlay)
+        return;
+    if (!device.overlay_texture) {
+        device.overlay_texture = SDL_CreateTexture(device.renderer, SDL_PIXELFORMAT_ARGB8888,
+            SDL_TEXTUREACCESS_STREAMING, device.overlay_width, device.overlay_height);
+        if (!device.overlay_texture)
+            return;
+        SDL_SetTextureBlendMode(device.overlay_texture, SDL_BLENDMODE_BLEND);
+        SDL_SetTextureScaleMode(device.overlay_texture, SDL_ScaleModeNearest);
+        device.overlay_changed = true;
+    }
+    if (device.overlay_changed)
+        SDL_UpdateTexture(device.overlay_texture, nullptr, device.overlay, device.overlay_width * 4);
+    device.overlay_changed = false;
+    const SDL_Rect to = { 0, 0, device.overlay_width, device.overlay_height };
+    SDL_RenderCopy(device.renderer, device.overlay_texture, nullptr, &to);
+}
+
+uint32_t blend_channel(uint32_t over, uint32_t under, uint32_t alpha, int shift)
+{
+    const uint32_t o = (over >> shift) & 0xFF, u = (under >> shift) & 0xFF;
+    return ((o * alpha + u * (255 - alpha) + 127) / 255) << shift;
+}
+
 } // namespace
+
+void display_set_overlay(const uint32_t* argb, int width, int height)
+{
+    if (!argb || width <= 0 || height <= 0) {
+        std::free(device.overlay);
+        device.overlay = nullptr;
+        if (device.overlay_texture)
+            SDL_DestroyTexture(device.overlay_texture);
+        device.overlay_texture = nullptr;
+        return;
+    }
+    if (!device.overlay || width != device.overlay_width || height != device.overlay_height) {
+        display_set_overlay(nullptr, 0, 0);
+        device.overlay = static_cast<uint32_t*>(std::malloc(size_t(width) * size_t(height) * 4));
+        if (!device.overlay)
+            return;
+        device.overlay_width = width;
+        device.overlay_height = height;
+    }
+    std::memcpy(device.overlay, argb, size_t(width) * size_t(height) * 4);
+    device.overlay_changed = true;
+}
+
+bool display_read_picture(uint32_t* xrgb, int width, int height)
+{
+    if (width != device.width || height != device.height || width <= 0 || height <= 0)
+        return false;
+    if (device.staging) {
+        for (int y = 0; y < height; ++y)
+            display_expand_row(device.bits, device.staging + size_t(y) * size_t(device.staging_pitch),
+                xrgb + size_t(y) * size_t(width), width);
+        return true;
+    }
+    if (!device.shown_copy)
+        return false;
+    for (size_t i = 0; i < size_t(width) * size_t(height); ++i)
+        xrgb[i] = device.shown_copy[i] & 0x00FFFFFFu;
+    return true;
+}
+
+bool display_read_final_picture(uint32_t* xrgb, int width, int height)
+{
+    if (!display_read_picture(xrgb, width, height))
+        return false;
+    for (int y = 0; device.overlay && y < device.overlay_height && y < height; ++y)
+        for (int x = 0; x < device.overlay_width && x < width; ++x) {
+            const uint32_t over = device.overlay[size_t(y) * size_t(device.overlay_width) + size_t(x)];
+            const uint32_t a = over >> 24;
+            uint32_t& p = xrgb[size_t(y) * size_t(width) + size_t(x)];
+            p = blend_channel(over, p, a, 16) | blend_channel(over, p, a, 8) | blend_channel(over, p, a, 0);
+        }
+    return true;
+}
 
 bool display_available()
 {
@@ -282,6 +376,10 @@ void display_release_surfaces()
     device.texture_locked = false;
     if (device.texture)
         SDL_DestroyTexture(device.texture);
+    if (device.overlay_texture)
+        SDL_DestroyTexture(device.overlay_texture);
+    device.overlay_texture = nullptr;
+    device.overlay_changed = true;
     if (device.renderer)
         SDL_DestroyRenderer(device.renderer);
     device.texture = nullptr;
@@ -291,6 +389,8 @@ void display_release_surfaces()
     device.staging = nullptr;
     std::free(device.virtual_picture);
     device.virtual_picture = nullptr;
+    std::free(device.shown_copy);
+    device.shown_copy = nullptr;
     display_flip_counter = 0;
     display_record_count = 1;
     current_display_record = &display_records[0];
@@ -394,6 +494,9 @@ int display_set_mode(int width, int height, int bits)
         if (SDL_LockTexture(device.texture, nullptr, &pixels, &pitch) != 0)
             return -1;
         SDL_UnlockTexture(device.texture);
+        device.shown_copy = static_cast<uint32_t*>(std::calloc(size_t(width) * size_t(height), 4));
+        if (!device.shown_copy)
+            return -1;
     } else {
         // Our own back buffer in the display's format. Its rows are padded beyond width x bytes,
         // as display memory often is, so nothing may assume a packed pitch.
@@ -493,6 +596,10 @@ int display_restore()
             SDL_DestroyTexture(device.texture);
         device.texture = nullptr;
         device.texture_locked = false;
+        if (device.overlay_texture)
+            SDL_DestroyTexture(device.overlay_texture);
+        device.overlay_texture = nullptr;
+        device.overlay_changed = true;
         if (create_texture() != 0)
             return rebuild_with_requested_mode();
         reset_record_updates();
@@ -561,6 +668,7 @@ void show_frame()
         SDL_SetRenderDrawColor(device.renderer, 0, 0, 0, 255);
         SDL_RenderClear(device.renderer);
         SDL_RenderCopy(device.renderer, device.texture, nullptr, nullptr);
+        draw_overlay();
         present_renderer();
     }
     device.frames_shown++;

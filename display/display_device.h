@@ -58,6 +58,17 @@ using DisplayFrameSink = void (*)(void* context, const uint32_t* xrgb, int width
 void display_set_virtual(DisplayFrameSink sink, void* context);
 bool display_is_virtual();
 
+// An overlay drawn over the picture on the screen only: width x height pixels 0xAARRGGBB
+// (straight alpha) from the picture's top-left corner, scaled with it. Copied; null removes it.
+// It never reaches the back buffer, so presentation, captures and read-backs never see it.
+void display_set_overlay(const uint32_t* argb, int width, int height);
+
+// The picture on the screen as it left the display conversion, width x height XRGB8888 (so an
+// 8-bit display shows its dither). False when there is no display or the size differs.
+bool display_read_picture(uint32_t* xrgb, int width, int height);
+// The same with the overlay blended over it: the final image as the screen shows it.
+bool display_read_final_picture(uint32_t* xrgb, int width, int height);
+
 // Expands one row of display-format pixels (bits 8, 15, 16, 24 or 32) to XRGB8888: what reaches
 // the screen for that row.
 void display_expand_row(int bits, const uint8_t* src, uint32_t* dst, int count);

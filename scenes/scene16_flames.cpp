@@ -79,7 +79,7 @@ void closing_flames_scene()
         present(frame_surface, nullptr);
         show_frame();
         if (state.quit_countdown >= QUIT_AFTER_TICKS)
-            set_quit_flag();
+            end_demo();
         poll_messages();
     }
     close_byte_stream(&stream);

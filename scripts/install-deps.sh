@@ -25,6 +25,7 @@ xvfb
 xauth
 openbox
 x11-apps
+xdotool
 "
 
 missing=""

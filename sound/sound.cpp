@@ -20,6 +20,7 @@ struct SoundModule {
     SoundSyncTable syncs;
     std::vector<uint8_t> file; // kept so that every play starts from a freshly loaded state
     bool played = false;
+    openmpt_module* timing = nullptr; // a second decoder for row times, made when first asked
 };
 
 struct SoundPlay {
@@ -28,6 +29,7 @@ struct SoundPlay {
     int last_order = -1; // order/row seen after the previous slice; -1 = none yet
     int last_row = -1;
     bool ended = false;
+    bool paused = false; // renders silence without advancing the song
     std::atomic<uint64_t> frames_rendered { 0 }; // read from any thread
 };
 
@@ -81,6 +83,10 @@ void fire_syncs(SoundPlay* play, int order, int row)
 // order/row with the last one seen and report a new row's syncs. Returns frames rendered.
 int render_frames(SoundPlay* play, int16_t* out, int frames)
 {
+    if (play->paused) {
+        std::memset(out, 0, size_t(frames) * 2 * sizeof(int16_t));
+        return frames;
+    }
     int done = 0;
     while (done < frames && !play->ended) {
         int want = std::min(frames - done, SOUND_SYNC_SLICE);
@@ -120,8 +126,8 @@ void anchor_pacing(SoundPlay* play)
 
 int render_paced(SoundPlay* play)
 {
-    if (g_sound.pace_play != play)
-        anchor_pacing(play);
+    if (g_sound.pace_play != play || play->paused)
+        anchor_pacing(play); // a pause does not pile up frames to catch up on
     Uint64 now = SDL_GetPerformanceCounter();
     double elapsed = double(now - g_sound.pace_start) / double(SDL_GetPerformanceFrequency());
     int64_t due = int64_t(elapsed * SOUND_SAMPLE_RATE) - g_sound.pace_frames;
@@ -452,6 +458,51 @@ int sound_set_position(SoundPlay* play, int position)
     return ok;
 }
 
+int sound_seek(SoundPlay* play, int position, int row)
+{
+    if (!play)
+        return 0;
+    lock_audio();
+    openmpt_module* mod = play->module->mod;
+    const int orders = openmpt_module_get_num_orders(mod);
+    const int pattern = position >= 0 && position < orders ? openmpt_module_get_order_pattern(mod, position) : -1;
+    const int rows = pattern >= 0 ? openmpt_module_get_pattern_num_rows(mod, pattern) : 0;
+    const int ok = row >= 0 && row < rows;
+    if (ok) {
+        openmpt_module_set_position_order_row(mod, position, row);
+        // Marked as seen, so the row's own syncs are not reported again.
+        play->last_order = position;
+        play->last_row = row;
+        play->ended = false;
+    }
+    unlock_audio();
+    return ok;
+}
+
+int sound_pause(SoundPlay* play, int paused)
+{
+    if (!play)
+        return 0;
+    lock_audio();
+    const int was = play->paused ? 1 : 0;
+    play->paused = paused != 0;
+    if (g_sound.pace_play == play)
+        anchor_pacing(play);
+    unlock_audio();
+    return was;
+}
+
+int sound_get_position(SoundPlay* play, int* position, int* row)
+{
+    if (!play)
+        return 0;
+    lock_audio();
+    *position = openmpt_module_get_current_order(play->module->mod);
+    *row = openmpt_module_get_current_row(play->module->mod);
+    unlock_audio();
+    return 1;
+}
+
 int sound_stop_module(SoundPlay* play)
 {
     if (!play)
@@ -473,6 +524,8 @@ int sound_free_module(SoundModule* module)
     unlock_audio();
     if (playing)
         return 0;
+    if (module->timing)
+        openmpt_module_destroy(module->timing);
     openmpt_module_destroy(module->mod);
     delete module;
     return 1;
@@ -530,6 +583,35 @@ uint64_t sound_frames_rendered(const SoundPlay* play)
 int sound_module_order_count(SoundModule* module)
 {
     return module ? std::max(0, openmpt_module_get_num_orders(module->mod)) : 0;
+}
+
+double sound_module_row_seconds(SoundModule* module, int position, int row)
+{
+    if (!module || row < 0 || row >= sound_module_order_rows(module, position))
+        return -1.0;
+    if (!module->timing)
+        module->timing = create_module(module->file);
+    if (!module->timing)
+        return -1.0;
+    return openmpt_module_set_position_order_row(module->timing, position, row);
+}
+
+int sound_module_order_rows(SoundModule* module, int position)
+{
+    if (!module || position < 0 || position >= openmpt_module_get_num_orders(module->mod))
+        return 0;
+    const int pattern = openmpt_module_get_order_pattern(module->mod, position);
+    if (pattern < 0 || pattern >= openmpt_module_get_num_patterns(module->mod))
+        return 0;
+    return std::max(0, openmpt_module_get_pattern_num_rows(module->mod, pattern));
+}
+
+int sound_module_syncs_at(SoundModule* module, int position, int row, const uint8_t** values)
+{
+    *values = nullptr;
+    if (row < 0 || row >= sound_module_order_rows(module, position))
+        return 0;
+    return sound_sync_lookup(&module->syncs, openmpt_module_get_order_pattern(module->mod, position), row, values);
 }
 
 double sound_module_duration(SoundModule* module)

@@ -35,6 +35,14 @@ int sound_start_background_play(int polls_per_second);
 SoundPlay* sound_play_module(SoundModule* module, int loop);
 int sound_set_sync_callback(SoundPlay* play, SoundSyncCallback callback);
 int sound_set_position(SoundPlay* play, int position); // continues at row 0 of that order
+// Continues at (position, row). The syncs of that row are not reported: the caller sets the
+// sync values a jump there should leave itself. 0 when the place is outside the song.
+int sound_seek(SoundPlay* play, int position, int row);
+// Paused, the play renders silence and its song does not advance; resuming carries on from
+// the same sample. Returns the previous state.
+int sound_pause(SoundPlay* play, int paused);
+// The order position and row now playing (what has been rendered, not yet heard). 0 if none.
+int sound_get_position(SoundPlay* play, int* position, int* row);
 int sound_stop_module(SoundPlay* play);
 int sound_free_module(SoundModule* module);
 int sound_stop_background_play();
@@ -50,4 +58,11 @@ int sound_render_offline(SoundPlay* play, int16_t* out, int frames);
 uint64_t sound_frames_rendered(const SoundPlay* play);
 // Song positions in the module's order list, and its playing time in seconds.
 int sound_module_order_count(SoundModule* module);
+// Seconds from the song's start to where (position, row) starts, playing through the order list
+// (tempo changes included). Negative outside the song. Main thread only.
+double sound_module_row_seconds(SoundModule* module, int position, int row);
+// Rows of the pattern at an order position (0 outside the song or for a skip/end marker).
+int sound_module_order_rows(SoundModule* module, int position);
+// Sync values on (position, row) in channel order; *values points at them. 0 when none.
+int sound_module_syncs_at(SoundModule* module, int position, int row, const uint8_t** values);
 double sound_module_duration(SoundModule* module);
