@@ -18,6 +18,8 @@ libsdl2-dev
 libopenmpt-dev
 libpng-dev
 libfreetype-dev
+libebur128-dev
+libfftw3-dev
 fonts-dejavu-core
 ffmpeg
 xvfb

@@ -1,10 +1,12 @@
 // make_song.cpp -- generates the soundtrack module; optionally renders it to WAV and reports levels.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "tools/lib/song_analysis.h"
 #include "tools/lib/song_compose.h"
 #include "tools/lib/song_render.h"
 #include "tools/lib/song_sync.h"
@@ -16,42 +18,72 @@ void usage()
     std::fprintf(stderr,
         "usage: make_song OUT.xm [--wav OUT.wav] [--report]\n"
         "  --wav     also render the song with libopenmpt at 48 kHz into a WAV file\n"
-        "  --report  print length, levels per scene and where each sync lands\n");
+        "  --report  print length, loudness, band energies and stereo correlation per section, and\n"
+        "            where each sync lands\n");
 }
 
-double to_db(double v)
+size_t frame_of_position(int position, int rate)
 {
-    return v > 0.0 ? 20.0 * std::log10(v) : -999.0;
+    int rows = 0;
+    for (int p = 0; p < position; p++)
+        rows += song_positions[p].rows;
+    return size_t(rows) * size_t(rate) * 12 / 100; // 0.12 s per row
 }
 
-void report(const SongRender& r)
+void print_row(const char* name, const char* where, const MixMeasure& m)
+{
+    std::printf("| %-11s | %-7s | %6.1f | %6.1f | %5.1f | %4.0f | %4.0f | %4.0f | %4.0f | %4.2f |\n", name, where,
+        m.integrated_lufs, m.short_term_median, m.true_peak_db, 100.0 * m.band_share[0],
+        100.0 * (m.band_share[0] + m.band_share[1]), 100.0 * m.band_share[3], 100.0 * m.band_share[4], m.correlation);
+}
+
+// Whole-song RMS of the channels in `mask` alone, over the given stretches.
+double stem_rms_db(const std::vector<uint8_t>& bytes, uint32_t mask, const std::vector<MixStretch>& stretches)
+{
+    SongRender stem;
+    MixMeasure m;
+    if (!render_song(bytes, 48000, SONG_CH_SYNC, &stem, 0, mask)
+        || !measure_mix_stretches(stem.stereo, stem.rate, stretches, &m))
+        return -999.0;
+    return m.rms_db;
+}
+
+void report(const SongRender& r, const std::vector<uint8_t>& bytes)
 {
     size_t frames = r.stereo.size() / 2;
     std::printf("tracker: %s, %d channels, %d instruments, length %.2f s\n", r.tracker.c_str(), r.channel_count,
         r.instrument_count, double(frames) / r.rate);
-    // Levels between consecutive scene syncs.
-    std::vector<RenderedSync> marks;
-    for (const RenderedSync& s : r.syncs)
-        if (s.value <= 16)
-            marks.push_back(s);
-    double total_sq = 0.0, total_peak = 0.0;
-    for (size_t i = 0; i < marks.size(); i++) {
-        size_t a = size_t(marks[i].seconds * r.rate);
-        size_t b = i + 1 < marks.size() ? size_t(marks[i + 1].seconds * r.rate) : frames;
-        double sq = 0.0, peak = 0.0;
-        for (size_t f = a; f < b && f < frames; f++)
-            for (int c = 0; c < 2; c++) {
-                double v = r.stereo[f * 2 + c];
-                sq += v * v;
-                peak = std::max(peak, std::fabs(v));
-            }
-        total_sq += sq;
-        total_peak = std::max(total_peak, peak);
-        std::printf("scene %2d from %6.2f s: RMS %6.1f dBFS, peak %6.1f dBFS\n", marks[i].value, marks[i].seconds,
-            to_db(std::sqrt(sq / (2.0 * double(b - a)))), to_db(peak));
+    std::printf("| section     | pos     |   LUFS | ST med |  dBTP | <60  | <250 | 1-4k | >4k  | corr |\n");
+    std::printf("|-------------|---------|--------|--------|-------|------|------|------|------|------|\n");
+    std::vector<MixStretch> full;
+    MixMeasure m;
+    for (int i = 0; i < song_section_count(); i++) {
+        SongSection s = song_section(i);
+        MixStretch st = { frame_of_position(s.first, r.rate), frame_of_position(s.end, r.rate) };
+        if (s.full)
+            full.push_back(st);
+        char where[16];
+        std::snprintf(where, sizeof where, "%d-%d%s", s.first, s.end - 1, s.full ? "*" : "");
+        if (measure_mix(r.stereo, r.rate, st.first, st.end, &m))
+            print_row(s.name, where, m);
     }
-    std::printf("whole song: RMS %.1f dBFS, peak %.2f dBFS\n", to_db(std::sqrt(total_sq / (2.0 * double(frames)))),
-        to_db(total_peak));
+    if (measure_mix_stretches(r.stereo, r.rate, full, &m))
+        print_row("full (*)", "", m);
+    if (measure_mix(r.stereo, r.rate, 0, frames, &m)) {
+        print_row("whole song", "", m);
+        std::printf("whole song: RMS %.1f dBFS, sample peak %.2f dBFS, DC %.0f dBFS\n", m.rms_db, m.peak_db, m.dc_db);
+    }
+    std::printf("full sections, one channel at a time: kick %.1f, snare %.1f, hats %.1f, bass %.1f dBFS RMS\n",
+        stem_rms_db(bytes, 1u << SONG_CH_KICK, full), stem_rms_db(bytes, 1u << SONG_CH_SNARE, full),
+        stem_rms_db(bytes, 1u << SONG_CH_HATS, full), stem_rms_db(bytes, 1u << SONG_CH_BASS, full));
+    SongRender twice;
+    if (render_song(bytes, 48000, SONG_CH_SYNC, &twice, 1)) {
+        size_t second = r.stereo.size() / 2;
+        if (measure_mix(twice.stereo, twice.rate, second, twice.stereo.size() / 2, &m))
+            std::printf("second pass of a looping player: %.1f s, %s%.1f LUFS\n",
+                double(twice.stereo.size() / 2 - second) / twice.rate, m.integrated_lufs < -200.0 ? "silent, " : "",
+                std::max(m.integrated_lufs, -999.0));
+    }
     // The opening's row syncs fill every row there; list them as one line.
     int row_syncs = 0;
     for (const RenderedSync& s : r.syncs) {
@@ -110,7 +142,7 @@ int main(int argc, char** argv)
             return 1;
         }
         if (want_report)
-            report(render);
+            report(render, bytes);
     }
     return 0;
 }

@@ -9,10 +9,12 @@
 
 namespace {
 
-enum Progression { P_INTRO, P_MAIN, P_BREAK, P_ROAD, P_SOFT, P_LONG, P_OUTRO, P_COUNT };
+enum Progression { P_INTRO, P_MAIN, P_BREAK, P_ROAD, P_SOFT, P_LONG, P_OUTRO, P_MAJOR, P_COUNT };
 enum Drums { D_NONE, D_BUILD, D_FULL, D_HALF, D_SPARSE, D_BREAK };
 enum Bass { B_NONE, B_WHOLE, B_EIGHTHS, B_GROOVE, B_HIGH_WHOLE };
-enum Ending { E_NONE = 0, E_FILL = 1, E_ROLL = 2, E_RISER = 4 };
+// Endings of a position's last bar: a tom fill, a snare roll, a riser, or a stop (drums and bass
+// rest on the last beat).
+enum Ending { E_NONE = 0, E_FILL = 1, E_ROLL = 2, E_RISER = 4, E_STOP = 8 };
 
 constexpr SongChord AM = { 9, true }, F = { 5, false }, C = { 0, false }, G = { 7, false }, DM = { 2, true },
                     E = { 4, false }, EM = { 4, true };
@@ -22,7 +24,8 @@ struct ProgressionDef {
     SongChord chords[12];
 };
 
-// The song is in A minor; the breakdown's E major leads back to Am.
+// The song is in A minor; the breakdown's E major leads back to Am; the landscape's middle turns to
+// the relative major, C, and its G falls back to Am.
 const ProgressionDef progressions[P_COUNT] = {
     { 8, { AM, AM, F, F, C, C, G, G } },
     { 4, { AM, F, C, G } },
@@ -31,6 +34,7 @@ const ProgressionDef progressions[P_COUNT] = {
     { 4, { F, G, EM, AM } },
     { 6, { AM, F, C, G, DM, E } },
     { 12, { AM, F, DM, E, F, G, AM, AM, AM, AM, AM, AM } },
+    { 8, { C, EM, F, G, C, EM, DM, G } },
 };
 
 // How one order position is arranged. Positions sharing a section number count bars and play
@@ -46,90 +50,91 @@ struct PositionStyle {
     uint8_t bell; // bell volume on the echo channel (where no lead plays), 0 = off
     uint8_t ending; // Ending bits for the last bar
     uint8_t cut; // drums and arpeggio stop from this row on, the bass holds whole notes an octave up (0 = no cut)
+    uint8_t level; // global volume 0-64 for the position: the section-by-section loudness curve
+    uint8_t perc; // shaker and clap volume, 0 = off
+    uint8_t climax; // 1: counter-melody, and the lead doubled an octave up on the echo channel
 };
 
 // clang-format off
 const PositionStyle styles[SONG_POSITION_COUNT] = {
     // intro: pad alone, then bell and bass; rings from position 2
-    {0, P_INTRO, D_NONE, B_NONE, 14, 0, 0, 0, E_NONE, 0},
-    {0, P_INTRO, D_NONE, B_NONE, 22, 0, 0, 20, E_NONE, 0},
-    {0, P_INTRO, D_NONE, B_WHOLE, 26, 0, 0, 26, E_NONE, 0},
-    {0, P_INTRO, D_NONE, B_WHOLE, 28, 0, 16, 28, E_RISER, 0},
+    {0, P_INTRO, D_NONE, B_NONE, 28, 0, 0, 0, E_NONE, 0, 64, 0, 0},
+    {0, P_INTRO, D_NONE, B_NONE, 30, 0, 0, 20, E_NONE, 0, 64, 0, 0},
+    {0, P_INTRO, D_NONE, B_WHOLE, 32, 0, 0, 24, E_NONE, 0, 64, 0, 0},
+    {0, P_INTRO, D_NONE, B_WHOLE, 32, 0, 20, 26, E_RISER, 0, 64, 0, 0},
     // build, then the first full groove
-    {1, P_MAIN, D_BUILD, B_EIGHTHS, 26, 0, 18, 0, E_NONE, 0},
-    {1, P_MAIN, D_BUILD, B_EIGHTHS, 26, 0, 20, 0, E_ROLL | E_RISER, 0},
-    {1, P_MAIN, D_FULL, B_GROOVE, 26, 0, 20, 0, E_NONE, 0},
-    {1, P_MAIN, D_FULL, B_GROOVE, 26, 0, 20, 0, E_FILL | E_RISER, 0},
+    {1, P_MAIN, D_BUILD, B_EIGHTHS, 30, 0, 22, 0, E_NONE, 0, 52, 0, 0},
+    {1, P_MAIN, D_BUILD, B_EIGHTHS, 30, 0, 24, 0, E_ROLL | E_RISER, 0, 52, 0, 0},
+    {1, P_MAIN, D_FULL, B_GROOVE, 28, 0, 24, 0, E_NONE, 0, 52, 0, 0},
+    {1, P_MAIN, D_FULL, B_GROOVE, 28, 0, 24, 0, E_FILL | E_RISER, 0, 52, 0, 0},
     // field lines: half time
-    {2, P_SOFT, D_HALF, B_GROOVE, 28, 0, 18, 30, E_NONE, 0},
-    {2, P_SOFT, D_HALF, B_GROOVE, 28, 0, 18, 30, E_ROLL | E_RISER, 0},
-    // credits wall: the main theme
-    {3, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_NONE, 0},
-    {3, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_FILL, 0},
-    {3, P_MAIN, D_FULL, B_GROOVE, 24, 2, 18, 0, E_NONE, 0},
-    {3, P_MAIN, D_FULL, B_GROOVE, 24, 2, 18, 0, E_NONE, 0},
-    {3, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_FILL, 0},
-    {3, P_MAIN, D_BUILD, B_EIGHTHS, 26, 0, 20, 30, E_ROLL | E_RISER, 0},
-    {3, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_NONE, 0},
-    {3, P_MAIN, D_FULL, B_GROOVE, 24, 2, 18, 0, E_FILL | E_RISER, 0},
-    {3, P_MAIN, D_FULL, B_GROOVE, 24, 1, 20, 0, E_FILL, 0},
+    {2, P_SOFT, D_HALF, B_GROOVE, 30, 0, 22, 32, E_NONE, 0, 54, 0, 0},
+    {2, P_SOFT, D_HALF, B_GROOVE, 30, 0, 22, 32, E_ROLL | E_RISER, 0, 54, 0, 0},
+    // credits wall: the main theme; the closing (cue 4) from position 15
+    {3, P_MAIN, D_FULL, B_GROOVE, 26, 1, 22, 0, E_NONE, 0, 47, 0, 0},
+    {3, P_MAIN, D_FULL, B_GROOVE, 26, 1, 22, 0, E_FILL, 0, 47, 0, 0},
+    {3, P_MAIN, D_FULL, B_GROOVE, 26, 2, 22, 0, E_NONE, 0, 47, 0, 0},
+    {3, P_MAIN, D_FULL, B_GROOVE, 26, 2, 22, 0, E_STOP, 0, 47, 0, 0},
+    {3, P_MAIN, D_FULL, B_GROOVE, 26, 1, 22, 0, E_FILL, 0, 47, 0, 0},
+    {3, P_MAIN, D_BUILD, B_EIGHTHS, 28, 0, 24, 32, E_ROLL | E_RISER, 0, 47, 0, 0},
+    {3, P_MAIN, D_FULL, B_GROOVE, 26, 1, 22, 0, E_NONE, 0, 47, 14, 0},
+    {3, P_MAIN, D_FULL, B_GROOVE, 26, 2, 22, 0, E_FILL | E_RISER, 0, 47, 14, 0},
+    {3, P_MAIN, D_FULL, B_GROOVE, 26, 1, 24, 0, E_FILL, 0, 47, 14, 0},
     // road
-    {4, P_ROAD, D_FULL, B_GROOVE, 22, 0, 20, 0, E_NONE, 0},
-    {4, P_ROAD, D_FULL, B_GROOVE, 22, 3, 18, 0, E_NONE, 0},
-    {4, P_ROAD, D_FULL, B_GROOVE, 22, 3, 18, 0, E_FILL, 0},
-    {4, P_ROAD, D_FULL, B_GROOVE, 22, 3, 18, 0, E_NONE, 0},
-    {4, P_ROAD, D_FULL, B_GROOVE, 22, 3, 18, 0, E_NONE, 0},
-    {4, P_ROAD, D_FULL, B_GROOVE, 22, 0, 20, 30, E_FILL, 0},
+    {4, P_ROAD, D_FULL, B_GROOVE, 24, 0, 24, 0, E_NONE, 0, 48, 0, 0},
+    {4, P_ROAD, D_FULL, B_GROOVE, 24, 3, 22, 0, E_NONE, 0, 48, 0, 0},
+    {4, P_ROAD, D_FULL, B_GROOVE, 24, 3, 22, 0, E_FILL, 0, 48, 0, 0},
+    {4, P_ROAD, D_FULL, B_GROOVE, 24, 3, 22, 0, E_NONE, 0, 48, 14, 0},
+    {4, P_ROAD, D_FULL, B_GROOVE, 24, 3, 22, 0, E_STOP, 0, 48, 14, 0},
+    {4, P_ROAD, D_FULL, B_GROOVE, 24, 0, 24, 32, E_FILL, 0, 48, 14, 0},
     // bottle: half time, bell melody
-    {5, P_SOFT, D_HALF, B_WHOLE, 28, 0, 0, 32, E_NONE, 0},
-    {5, P_SOFT, D_HALF, B_GROOVE, 28, 0, 16, 32, E_NONE, 0},
-    {5, P_SOFT, D_HALF, B_GROOVE, 28, 2, 16, 0, E_NONE, 0},
-    {5, P_SOFT, D_HALF, B_GROOVE, 28, 2, 16, 0, E_ROLL | E_RISER, 0},
+    {5, P_SOFT, D_HALF, B_WHOLE, 30, 0, 0, 34, E_NONE, 0, 54, 0, 0},
+    {5, P_SOFT, D_HALF, B_GROOVE, 30, 0, 20, 34, E_NONE, 0, 54, 0, 0},
+    {5, P_SOFT, D_HALF, B_GROOVE, 30, 2, 20, 0, E_NONE, 0, 54, 0, 0},
+    {5, P_SOFT, D_HALF, B_GROOVE, 30, 2, 20, 0, E_ROLL | E_RISER, 0, 54, 0, 0},
     // twin glows
-    {6, P_MAIN, D_FULL, B_GROOVE, 24, 2, 18, 0, E_NONE, 0},
-    {6, P_MAIN, D_FULL, B_GROOVE, 24, 2, 18, 0, E_FILL, 0},
+    {6, P_MAIN, D_FULL, B_GROOVE, 26, 2, 22, 0, E_NONE, 0, 49, 16, 0},
+    {6, P_MAIN, D_FULL, B_GROOVE, 26, 2, 22, 0, E_FILL, 0, 49, 16, 0},
     // running figure
-    {7, P_ROAD, D_FULL, B_GROOVE, 22, 3, 20, 0, E_NONE, 0},
-    {7, P_ROAD, D_FULL, B_GROOVE, 22, 3, 20, 0, E_NONE, 0},
-    {7, P_ROAD, D_FULL, B_GROOVE, 22, 3, 20, 0, E_FILL, 0},
-    {7, P_ROAD, D_FULL, B_GROOVE, 22, 3, 20, 0, E_FILL, 0},
+    {7, P_ROAD, D_FULL, B_GROOVE, 24, 3, 24, 0, E_NONE, 0, 49, 16, 0},
+    {7, P_ROAD, D_FULL, B_GROOVE, 24, 3, 24, 0, E_STOP, 0, 49, 16, 0},
+    {7, P_ROAD, D_FULL, B_GROOVE, 24, 3, 24, 0, E_NONE, 0, 49, 18, 0},
+    {7, P_ROAD, D_FULL, B_GROOVE, 24, 3, 24, 0, E_FILL, 0, 49, 18, 0},
     // globe: spacious
-    {8, P_LONG, D_SPARSE, B_WHOLE, 30, 0, 18, 32, E_NONE, 0},
+    {8, P_LONG, D_SPARSE, B_WHOLE, 32, 0, 22, 34, E_FILL, 0, 56, 0, 0},
     // shells: the build to the swarm
-    {9, P_MAIN, D_BUILD, B_EIGHTHS, 26, 0, 20, 0, E_ROLL | E_RISER, 0},
-    // swarm: the climax
-    {10, P_LONG, D_FULL, B_GROOVE, 24, 1, 20, 0, E_FILL, 0},
-    {10, P_LONG, D_FULL, B_GROOVE, 24, 1, 20, 0, E_NONE, 0},
+    {9, P_MAIN, D_BUILD, B_EIGHTHS, 28, 0, 24, 0, E_ROLL | E_RISER, 0, 56, 16, 0},
+    // swarm: the climax, everything at once and a counter-melody over the theme
+    {10, P_LONG, D_FULL, B_GROOVE, 20, 1, 14, 0, E_FILL, 0, 54, 24, 1},
+    {10, P_LONG, D_FULL, B_GROOVE, 20, 1, 14, 0, E_FILL | E_RISER, 0, 54, 24, 1},
     // wait: breakdown
-    {11, P_BREAK, D_BREAK, B_WHOLE, 30, 0, 0, 30, E_NONE, 0},
-    {11, P_BREAK, D_BREAK, B_WHOLE, 30, 0, 0, 30, E_RISER, 0},
-    // landscape
-    {12, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_NONE, 0},
-    {12, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_NONE, 0},
-    {12, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_NONE, 0},
-    {12, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_FILL, 0},
-    {12, P_MAIN, D_FULL, B_GROOVE, 24, 2, 18, 0, E_NONE, 0},
-    {12, P_MAIN, D_FULL, B_GROOVE, 24, 2, 18, 0, E_NONE, 0},
-    {12, P_MAIN, D_FULL, B_GROOVE, 24, 2, 18, 0, E_FILL, 0},
-    {12, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_NONE, 0},
-    {12, P_MAIN, D_FULL, B_GROOVE, 24, 1, 18, 0, E_FILL, 0},
-    {12, P_MAIN, D_FULL, B_GROOVE, 26, 1, 18, 0, E_NONE, 16},
+    {11, P_BREAK, D_BREAK, B_WHOLE, 32, 0, 0, 32, E_NONE, 0, 60, 0, 0},
+    {11, P_BREAK, D_BREAK, B_WHOLE, 32, 0, 0, 32, E_ROLL | E_RISER, 0, 60, 0, 0},
+    // landscape: the theme, a turn to C major, the theme again
+    {12, P_MAIN, D_FULL, B_GROOVE, 26, 1, 22, 0, E_NONE, 0, 48, 0, 0},
+    {12, P_MAIN, D_FULL, B_GROOVE, 26, 1, 22, 0, E_NONE, 0, 48, 0, 0},
+    {12, P_MAIN, D_FULL, B_GROOVE, 26, 1, 22, 0, E_NONE, 0, 48, 0, 0},
+    {12, P_MAIN, D_FULL, B_GROOVE, 26, 1, 22, 0, E_FILL, 0, 48, 0, 0},
+    {16, P_MAJOR, D_FULL, B_GROOVE, 26, 2, 22, 0, E_NONE, 0, 48, 16, 0},
+    {16, P_MAJOR, D_FULL, B_GROOVE, 26, 2, 22, 0, E_NONE, 0, 48, 16, 0},
+    {16, P_MAJOR, D_FULL, B_GROOVE, 26, 2, 22, 0, E_NONE, 0, 48, 16, 0},
+    {16, P_MAJOR, D_FULL, B_GROOVE, 26, 2, 22, 0, E_FILL, 0, 48, 16, 0},
+    {17, P_MAIN, D_FULL, B_GROOVE, 26, 1, 22, 0, E_FILL, 0, 48, 0, 0},
+    {17, P_MAIN, D_FULL, B_GROOVE, 28, 1, 22, 0, E_RISER, 16, 48, 0, 0},
     // picture zoom: calm
-    {13, P_SOFT, D_HALF, B_WHOLE, 28, 0, 16, 32, E_NONE, 0},
-    {13, P_SOFT, D_HALF, B_GROOVE, 28, 0, 16, 32, E_NONE, 0},
-    {13, P_SOFT, D_HALF, B_GROOVE, 28, 2, 16, 0, E_NONE, 0},
-    {13, P_SOFT, D_HALF, B_GROOVE, 28, 2, 16, 0, E_NONE, 48},
-    {13, P_SOFT, D_NONE, B_NONE, 26, 0, 0, 28, E_NONE, 0},
+    {13, P_SOFT, D_HALF, B_WHOLE, 30, 0, 20, 34, E_NONE, 0, 58, 0, 0},
+    {13, P_SOFT, D_HALF, B_GROOVE, 30, 0, 20, 34, E_NONE, 0, 58, 0, 0},
+    {13, P_SOFT, D_HALF, B_GROOVE, 30, 2, 20, 0, E_NONE, 0, 58, 0, 0},
+    {13, P_SOFT, D_HALF, B_GROOVE, 30, 2, 20, 0, E_NONE, 48, 58, 0, 0},
+    {13, P_SOFT, D_NONE, B_NONE, 30, 0, 0, 32, E_RISER, 0, 58, 0, 0},
     // wait
-    {14, P_BREAK, D_NONE, B_WHOLE, 28, 0, 0, 28, E_NONE, 0},
+    {14, P_BREAK, D_NONE, B_WHOLE, 32, 0, 0, 32, E_RISER, 0, 64, 0, 0},
     // the end: final chords, fading out
-    {15, P_OUTRO, D_NONE, B_WHOLE, 28, 0, 0, 30, E_NONE, 0},
-    {15, P_OUTRO, D_NONE, B_WHOLE, 28, 0, 0, 30, E_NONE, 0},
-    {15, P_OUTRO, D_NONE, B_WHOLE, 28, 0, 0, 30, E_NONE, 0},
+    {15, P_OUTRO, D_NONE, B_WHOLE, 32, 0, 0, 34, E_NONE, 0, 64, 0, 0},
+    {15, P_OUTRO, D_NONE, B_WHOLE, 32, 0, 0, 34, E_NONE, 0, 64, 0, 0},
+    {15, P_OUTRO, D_NONE, B_WHOLE, 32, 0, 0, 34, E_NONE, 0, 64, 0, 0},
 };
 // clang-format on
-
-constexpr int THEME_COUNT = 3;
 
 uint8_t vol(int v)
 {
@@ -199,30 +204,39 @@ struct Theme {
     std::vector<uint8_t> held;
 };
 
-// Two-bar rhythm, a random walk on the scale with notes on strong rows snapped to chord tones; the
-// second two bars of every four repeat the first two's contour; the last phrase ends on the
-// final chord's third, then its root.
-Theme make_theme(const ProgressionDef& prog, uint32_t seed)
+// Two-bar rhythms of ten notes each, the last note long.
+const int rhythms[3][10] = {
+    { 3, 3, 2, 4, 2, 2, 3, 3, 2, 8 },
+    { 2, 2, 4, 2, 2, 4, 4, 2, 2, 8 },
+    { 4, 2, 2, 3, 3, 2, 2, 4, 2, 8 },
+};
+
+// One pass of a melody through a progression: two-bar phrases, a random walk on the scale with
+// notes on strong rows snapped to chord tones; the second two bars of every four repeat the first
+// two's contour (or, when `answer` is non-zero, answer them with a fresh walk from that seed); the
+// last phrase ends on the final chord's third, then its root.
+Theme make_theme(const ProgressionDef& prog, uint32_t seed, int rhythm_index, uint32_t answer)
 {
-    static const int rhythm[10] = { 3, 3, 2, 4, 2, 2, 3, 3, 2, 8 };
     static const int moves[8] = { -2, -1, -1, 1, 1, 2, -1, 1 };
+    const int* rhythm = rhythms[rhythm_index % 3];
     const int low = 4, high = 14;
     int bars = prog.length;
     Theme theme;
     theme.notes.assign(bars * SONG_ROWS_PER_BAR, 0);
     theme.held.assign(bars * SONG_ROWS_PER_BAR, 0);
     uint32_t random = seed;
+    uint32_t answer_random = answer;
     int deltas[10] = {};
     int step = 9;
     for (int pair = 0; pair * 2 < bars; pair++) {
-        bool fresh = pair % 2 == 0;
+        bool fresh = pair % 2 == 0 || answer != 0;
         bool last = pair * 2 + 2 >= bars;
         int row = pair * 2 * SONG_ROWS_PER_BAR;
         for (int i = 0; i < 10; i++) {
             SongChord chord = prog.chords[std::min(row / SONG_ROWS_PER_BAR, bars - 1)];
             if (i > 0) {
                 if (fresh)
-                    deltas[i] = moves[next_random(&random) % 8];
+                    deltas[i] = moves[next_random(pair % 2 == 0 ? &random : &answer_random) % 8];
                 step = std::clamp(step + deltas[i], low, high);
             }
             // Notes on strong rows and every held note are chord tones; short notes may pass.
@@ -264,15 +278,65 @@ uint8_t bass_root(SongChord chord)
     return static_cast<uint8_t>(chord.root >= 7 ? 13 + chord.root : 25 + chord.root); // G-1..F#-2
 }
 
+struct ThemeKey {
+    int lead, progression, section, pass;
+    bool operator==(const ThemeKey&) const = default;
+};
+
 struct Composer {
     XmSong* song;
     int pattern;
-    Theme themes[THEME_COUNT][P_COUNT];
+    std::vector<std::pair<ThemeKey, Theme>> themes;
+};
+
+// The melody of one pass through a section's progression. Each theme keeps its motif (the first two
+// bars) through a section; the rhythm turns every second pass, and every odd pass answers the motif
+// with new bars instead of repeating its contour, so the lead rarely plays the same bar twice.
+const Theme& theme_for(Composer* c, int lead, int progression, int section, int pass)
+{
+    ThemeKey key = { lead, progression, section, pass };
+    for (const auto& [k, theme] : c->themes)
+        if (k == key)
+            return theme;
+    uint32_t seed = 0x4D0A1u + 7919u * uint32_t(lead - 1) + 104729u * uint32_t(section);
+    uint32_t answer = pass % 2 == 1 ? seed * 2654435761u + uint32_t(pass) * 40503u : 0u;
+    c->themes.push_back({ key, make_theme(progressions[progression], seed, section + pass / 2, answer) });
+    return c->themes.back().second;
+}
+
+// Melody note and held flag at a section row, or 0 before the section starts.
+uint8_t melody_at(Composer* c, const PositionStyle& st, int section_row, bool* held)
+{
+    *held = false;
+    if (section_row < 0)
+        return 0;
+    int length = progressions[st.progression].length * SONG_ROWS_PER_BAR;
+    const Theme& theme = theme_for(c, st.lead, st.progression, st.section, section_row / length);
+    *held = theme.held[section_row % length] != 0;
+    return theme.notes[section_row % length];
+}
+
+// The mix: every written volume is scaled by its instrument's gain (64 = as written), so the
+// balance between instruments is set in one place.
+const int instrument_gain[SONG_INSTRUMENT_LAST + 1] = {
+    64, // no instrument (key-off)
+    38, // kick
+    64, // snare
+    90, // closed hat
+    90, // open hat
+    64, // crash
+    46, // bass
+    112, // pad
+    64, // lead
+    110, // arp
+    96, // bell
+    64, // riser
 };
 
 void note(Composer* c, int row, int channel, uint8_t n, uint8_t instrument, int volume)
 {
-    xm_set_note(c->song, c->pattern, row, channel, n, instrument, volume >= 0 ? vol(volume) : 0);
+    int gain = instrument <= SONG_INSTRUMENT_LAST ? instrument_gain[instrument] : 64;
+    xm_set_note(c->song, c->pattern, row, channel, n, instrument, volume >= 0 ? vol((volume * gain + 32) / 64) : 0);
 }
 
 void effect(Composer* c, int row, int channel, uint8_t fx, uint8_t param)
@@ -295,13 +359,13 @@ void drum_bar(Composer* c, int drums, int bar_row, int bar_index)
             if (i % 4 == 0 || (i == 14 && bar_index % 2 == 1))
                 note(c, r, SONG_CH_KICK, XM_NOTE_C4, SONG_KICK, i == 14 ? 40 : 60);
             if (i == 4 || i == 12)
-                note(c, r, SONG_CH_SNARE, XM_NOTE_C4, SONG_SNARE, 54);
+                note(c, r, SONG_CH_SNARE, XM_NOTE_C4, SONG_SNARE, 58);
             else if (i == 7 || i == 15)
                 note(c, r, SONG_CH_SNARE, XM_NOTE_C4, SONG_SNARE, 12);
             if (i % 4 == 2)
-                note(c, r, SONG_CH_HATS, XM_NOTE_C4, SONG_HAT_OPEN, 22);
+                note(c, r, SONG_CH_HATS, XM_NOTE_C4, SONG_HAT_OPEN, 30);
             else
-                note(c, r, SONG_CH_HATS, XM_NOTE_C4, SONG_HAT_CLOSED, i % 4 == 0 ? 30 : 18);
+                note(c, r, SONG_CH_HATS, XM_NOTE_C4, SONG_HAT_CLOSED, i % 4 == 0 ? 40 : 26);
             break;
         case D_HALF:
             if (i == 0 || i == 10 || (i == 6 && bar_index % 2 == 1))
@@ -401,6 +465,64 @@ int accent_volume(int position, int row, int value)
     return 32;
 }
 
+// Shaker on the off sixteenths, a clap (the snare pitched up) on the backbeats, panned apart.
+void perc_bar(Composer* c, int volume, int bar_row, int rows)
+{
+    for (int i = 0; i < SONG_ROWS_PER_BAR && bar_row + i < rows; i++) {
+        int r = bar_row + i;
+        if (i == 4 || i == 12) {
+            note(c, r, SONG_CH_PERC, XM_NOTE_C4 + 5, SONG_SNARE, volume - 4);
+            effect(c, r, SONG_CH_PERC, XM_FX_SET_PANNING, 0xD0);
+        } else {
+            note(c, r, SONG_CH_PERC, XM_NOTE_C4 + 12, SONG_HAT_CLOSED, i % 2 ? volume : volume - 8);
+            effect(c, r, SONG_CH_PERC, XM_FX_SET_PANNING, 0x28);
+        }
+    }
+}
+
+// Drums, bass, arpeggio and percussion rest from `row` to the end of the pattern: a stop before
+// the next downbeat.
+void rest_from(Composer* c, int row, int rows)
+{
+    static const int channels[]
+        = { SONG_CH_KICK, SONG_CH_SNARE, SONG_CH_HATS, SONG_CH_BASS, SONG_CH_ARP, SONG_CH_PERC };
+    for (int ch : channels)
+        for (int r = row; r < rows; r++)
+            *xm_cell(c->song, c->pattern, r, ch) = XmCell();
+    note(c, row, SONG_CH_BASS, XM_NOTE_OFF, 0, -1);
+    note(c, row, SONG_CH_ARP, XM_NOTE_OFF, 0, -1);
+}
+
+// The climax's counter-melody: two long chord tones a bar in the octave above the lead, each the
+// chord tone nearest the last (root first, then third), with vibrato while held.
+void counter_bar(Composer* c, SongChord chord, int bar_row, int* last_note)
+{
+    for (int half = 0; half < 2; half++) {
+        int pc = (chord.root + (half == 0 ? 0 : (chord.minor ? 3 : 4))) % 12;
+        int best = 0;
+        for (int n = 58; n <= 73; n++) // A#-4 .. C#-6
+            if (pitch_class(n) == pc && (!best || std::abs(n - *last_note) < std::abs(best - *last_note)))
+                best = n;
+        int r = bar_row + half * 8;
+        note(c, r, SONG_CH_COUNTER, static_cast<uint8_t>(best), SONG_LEAD, 46);
+        effect(c, r, SONG_CH_COUNTER, XM_FX_SET_PANNING, 0x30);
+        for (int h = r + 2; h < r + 7; h++)
+            effect(c, h, SONG_CH_COUNTER, XM_FX_VIBRATO, 0x62);
+        *last_note = best;
+    }
+}
+
+// The opening re-enters its scene at the end of a pattern (a wait on the last row, the scene again
+// on the next row 0) so a new train of rings rises. The wait must last long enough for the demo's
+// 32 ms tick to see it but show no frozen frame beyond that: the last row is squeezed to two song
+// ticks (40 ms) and the row before it stretched to ten, so the bar keeps its length, and both rows
+// rest, so the squeeze falls in a break the ear takes as the end of the phrase.
+bool reenters_at_end(int position)
+{
+    int last = song_positions[position].rows - 1;
+    return position < SONG_ROW_SYNC_POSITIONS && song_sync_at(position, last) == 12;
+}
+
 void compose_position(Composer* c, int position)
 {
     const PositionStyle& st = styles[position];
@@ -409,6 +531,7 @@ void compose_position(Composer* c, int position)
     int section_row = section_row_at(position);
     int cut = st.cut ? st.cut : rows;
     const ProgressionDef& prog = progressions[st.progression];
+    int counter_note = 64;
 
     for (int bar_row = 0; bar_row < rows; bar_row += SONG_ROWS_PER_BAR) {
         int bar_index = (section_row + bar_row) / SONG_ROWS_PER_BAR;
@@ -417,20 +540,25 @@ void compose_position(Composer* c, int position)
 
         if (bar_row < cut)
             drum_bar(c, st.drums, bar_row, bar_index);
+        if (bar_row < cut && st.perc)
+            perc_bar(c, st.perc, bar_row, cut);
         bass_bar(c, bar_row < cut ? int(st.bass) : int(B_HIGH_WHOLE), chord, bar_row, rows - bar_row);
         if (last_bar && (st.ending & E_FILL))
             fill_half_bar(c, bar_row);
         if (last_bar && (st.ending & E_ROLL))
             snare_roll(c, bar_row);
+        if (st.climax)
+            counter_bar(c, chord, bar_row, &counter_note);
 
-        // Pad: retrigger when the chord changes or the section starts.
+        // Pad: retrigger when the chord changes or the section starts; the three voices spread
+        // across the image.
         bool new_section = bar_row == 0 && (!prev || prev->section != st.section || prev->pad == 0);
         SongChord before = bar_index > 0 ? prog.chords[(bar_index - 1) % prog.length] : chord;
         bool chord_changed = before.root != chord.root || before.minor != chord.minor;
         if (st.pad && (new_section || chord_changed || bar_index == 0)) {
             uint8_t voicing[3];
             pad_voicing(chord, voicing);
-            static const uint8_t pans[3] = { 0x30, 0x80, 0xD0 };
+            static const uint8_t pans[3] = { 0x10, 0xF0, 0x50 };
             for (int v = 0; v < 3; v++) {
                 note(c, bar_row, SONG_CH_PAD1 + v, voicing[v], SONG_PAD, st.pad);
                 effect(c, bar_row, SONG_CH_PAD1 + v, XM_FX_SET_PANNING, pans[v]);
@@ -455,7 +583,7 @@ void compose_position(Composer* c, int position)
             }
         }
 
-        // Bell figure on the echo channel.
+        // Bell figure on the echo channel, its notes alternating sides.
         if (st.bell && !st.lead) {
             uint8_t root = static_cast<uint8_t>(XM_NOTE_C4 + 12 + chord.root);
             uint8_t third = static_cast<uint8_t>(root + (chord.minor ? 3 : 4));
@@ -464,38 +592,47 @@ void compose_position(Composer* c, int position)
                 = { root, static_cast<uint8_t>(root + 7), third, static_cast<uint8_t>(root + 12) };
             for (int k = 0; k < 4; k++) {
                 note(c, bar_row + rows_of[k], SONG_CH_ECHO, notes_of[k], SONG_BELL, k == 0 ? st.bell : st.bell - 8);
-                effect(c, bar_row + rows_of[k], SONG_CH_ECHO, XM_FX_SET_PANNING, k % 2 ? 0xB0 : 0x50);
+                effect(c, bar_row + rows_of[k], SONG_CH_ECHO, XM_FX_SET_PANNING, k % 2 ? 0xD0 : 0x30);
             }
         }
+        if (last_bar && (st.ending & E_STOP))
+            rest_from(c, bar_row + 12, rows);
     }
 
-    // Lead melody and its echo three rows later, panned the other way.
+    // Lead melody, and on the echo channel its echo three rows later on the other side, or in the
+    // climax the lead itself an octave up.
     if (st.lead) {
-        const Theme& theme = c->themes[st.lead - 1][st.progression];
-        int length = static_cast<int>(theme.notes.size());
         for (int r = 0; r < rows; r++) {
-            int t = (section_row + r) % length;
-            if (theme.notes[t]) {
-                note(c, r, SONG_CH_LEAD, theme.notes[t], theme.notes[t] == XM_NOTE_OFF ? 0 : SONG_LEAD, -1);
-            }
-            if (theme.held[t])
-                effect(c, r, SONG_CH_LEAD, XM_FX_VIBRATO, 0x72);
-            int e = section_row + r - 3;
-            if (e >= 0 && theme.notes[e % length]) {
-                uint8_t n = theme.notes[e % length];
-                note(c, r, SONG_CH_ECHO, n, n == XM_NOTE_OFF ? 0 : SONG_LEAD, n == XM_NOTE_OFF ? -1 : 14);
+            bool held, echo_held;
+            uint8_t n = melody_at(c, st, section_row + r, &held);
+            if (n) {
+                note(c, r, SONG_CH_LEAD, n, n == XM_NOTE_OFF ? 0 : SONG_LEAD,
+                    n == XM_NOTE_OFF ? -1 : (st.climax ? 64 : 44));
                 if (n != XM_NOTE_OFF)
-                    effect(c, r, SONG_CH_ECHO, XM_FX_SET_PANNING, 0xC0);
+                    effect(c, r, SONG_CH_LEAD, XM_FX_SET_PANNING, 0x40);
+            }
+            if (held)
+                effect(c, r, SONG_CH_LEAD, XM_FX_VIBRATO, 0x72);
+            uint8_t e = st.climax ? n : melody_at(c, st, section_row + r - 3, &echo_held);
+            if (e) {
+                bool off = e == XM_NOTE_OFF;
+                note(c, r, SONG_CH_ECHO, off ? e : static_cast<uint8_t>(e + (st.climax ? 12 : 0)), off ? 0 : SONG_LEAD,
+                    off ? -1 : (st.climax ? 30 : 34));
+                if (!off)
+                    effect(c, r, SONG_CH_ECHO, XM_FX_SET_PANNING, 0xF0);
             }
         }
     } else if (prev && prev->lead && !st.bell) {
         note(c, 0, SONG_CH_LEAD, XM_NOTE_OFF, 0, -1);
         note(c, 0, SONG_CH_ECHO, XM_NOTE_OFF, 0, -1);
     }
+    if (prev && prev->climax && !st.climax)
+        note(c, 0, SONG_CH_COUNTER, XM_NOTE_OFF, 0, -1);
     if (st.cut && st.arp)
         note(c, st.cut, SONG_CH_ARP, XM_NOTE_OFF, 0, -1);
 
-    // FX channel: riser into the next section, crashes on cues, the closing fade.
+    // FX channel: riser into the next section, crashes on cues, the position's level, the
+    // closing fade.
     if (st.ending & E_RISER)
         note(c, rows - 17, SONG_CH_FX, XM_NOTE_C4, SONG_RISER, 30);
     for (int i = 0; i < song_sync_count; i++) {
@@ -513,19 +650,73 @@ void compose_position(Composer* c, int position)
         }
         xm_set_effect(c->song, c->pattern, s.row, SONG_CH_SYNC, XM_FX_SYNC, s.value);
     }
+    // Every position sets its level on row 0, so a player that loops plays the second pass as the
+    // first: the song's end fades the global volume to 0.
+    effect(c, 0, SONG_CH_FX, XM_FX_GLOBAL_VOLUME, st.level);
     if (position == SONG_POSITION_COUNT - 1) {
-        // Fade the last chord out over the final pattern.
-        for (int r = 0; r < rows; r += 4)
-            effect(c, r, SONG_CH_FX, XM_FX_GLOBAL_VOLUME, static_cast<uint8_t>(64 - (64 * r) / rows));
+        for (int r = 4; r < rows; r += 4)
+            effect(c, r, SONG_CH_FX, XM_FX_GLOBAL_VOLUME, static_cast<uint8_t>(st.level - (st.level * r) / rows));
         effect(c, rows - 1, SONG_CH_FX, XM_FX_GLOBAL_VOLUME, 0);
     }
+    if (reenters_at_end(position)) {
+        rest_from(c, rows - 2, rows);
+        for (int ch : { SONG_CH_LEAD, SONG_CH_ECHO, SONG_CH_FX })
+            *xm_cell(c->song, c->pattern, rows - 1, ch) = XmCell();
+        effect(c, rows - 2, SONG_CH_PERC, XM_FX_SET_SPEED, 10);
+        effect(c, rows - 1, SONG_CH_PERC, XM_FX_SET_SPEED, 2);
+    }
+    if (position > 0 && reenters_at_end(position - 1))
+        effect(c, 0, SONG_CH_PERC, XM_FX_SET_SPEED, 6);
 }
 
 } // namespace
 
+namespace {
+
+const char* const section_names[]
+    = { "intro", "build", "field lines", "credits", "road", "bottle", "twin glows", "running", "globe", "shells",
+          "swarm", "breakdown", "landscape", "zoom", "wait", "outro", "landscape B", "landscape A'" };
+constexpr int SECTION_NAME_COUNT = int(sizeof(section_names) / sizeof(section_names[0]));
+
+} // namespace
+
+int song_section_count()
+{
+    int count = 1;
+    for (int p = 1; p < SONG_POSITION_COUNT; p++)
+        count += styles[p].section != styles[p - 1].section;
+    return count;
+}
+
+SongSection song_section(int index)
+{
+    int first = 0;
+    for (int i = 0; i < index; i++)
+        while (++first < SONG_POSITION_COUNT && styles[first].section == styles[first - 1].section) { }
+    int end = first + 1;
+    while (end < SONG_POSITION_COUNT && styles[end].section == styles[first].section)
+        end++;
+    int full = 0;
+    for (int p = first; p < end; p++)
+        full += styles[p].drums == D_FULL;
+    int id = styles[first].section;
+    return { first, end, id < SECTION_NAME_COUNT ? section_names[id] : "?", 2 * full > end - first };
+}
+
 SongChord song_chord_at(int position, int row)
 {
     return chord_of(position, row);
+}
+
+double song_row_time(int position, int row)
+{
+    int rows = row;
+    for (int p = 0; p < position; p++)
+        rows += song_positions[p].rows;
+    double seconds = rows * 0.12;
+    if (position < SONG_POSITION_COUNT && row == song_positions[position].rows - 1 && reenters_at_end(position))
+        seconds += 0.08; // the row before lasts ten ticks instead of six
+    return seconds;
 }
 
 bool song_position_has_harmony(int position)
@@ -543,9 +734,6 @@ void compose_song(XmSong* song)
 
     Composer composer = {};
     composer.song = song;
-    for (int t = 0; t < THEME_COUNT; t++)
-        for (int p = 0; p < P_COUNT; p++)
-            composer.themes[t][p] = make_theme(progressions[p], 0x4D0A1u + 7919u * t);
 
     song->orders.clear();
     for (int p = 0; p < SONG_POSITION_COUNT; p++) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <libopenmpt/libopenmpt.hpp>
+#include <libopenmpt/libopenmpt_ext.hpp>
 #include <memory>
 
 namespace {
@@ -36,15 +37,23 @@ void put_u16(FILE* f, uint16_t v)
 
 } // namespace
 
-bool render_song(const std::vector<uint8_t>& module, int rate, int sync_channel, SongRender* out)
+bool render_song(const std::vector<uint8_t>& module, int rate, int sync_channel, SongRender* out, int repeats,
+    uint32_t solo_channels)
 {
-    std::unique_ptr<openmpt::module> mod;
+    std::unique_ptr<openmpt::module_ext> mod;
     try {
-        mod = std::make_unique<openmpt::module>(module);
+        mod = std::make_unique<openmpt::module_ext>(module);
     } catch (...) {
         return false;
     }
-    mod->set_repeat_count(0);
+    mod->set_repeat_count(repeats);
+    if (solo_channels) {
+        auto* interactive = static_cast<openmpt::ext::interactive*>(mod->get_interface(openmpt::ext::interactive_id));
+        if (!interactive)
+            return false;
+        for (int ch = 0; ch < mod->get_num_channels(); ch++)
+            interactive->set_channel_mute_status(ch, !(solo_channels >> ch & 1u));
+    }
     mod->ctl_set_integer("dither", 0);
     *out = SongRender();
     out->rate = rate;
@@ -62,7 +71,7 @@ bool render_song(const std::vector<uint8_t>& module, int rate, int sync_channel,
     for (;;) {
         int order = mod->get_current_order();
         int row = mod->get_current_row();
-        if ((order != last_order || row != last_row) && !(frames > 0 && order == 0 && row == 0)) {
+        if ((order != last_order || row != last_row) && !(frames > 0 && order == 0 && row == 0 && repeats == 0)) {
             int pattern = mod->get_order_pattern(order);
             int value = pattern >= 0 ? sync_on_row(mod.get(), pattern, row, sync_channel) : -1;
             if (value >= 0)

@@ -24,9 +24,11 @@ struct SongRender {
     double duration = 0.0; // libopenmpt's estimate, seconds
 };
 
-// Renders the module without looping. `sync_channel` is the channel scanned for effect W
-// (-1: every channel). Returns false when libopenmpt cannot load it.
-bool render_song(const std::vector<uint8_t>& module, int rate, int sync_channel, SongRender* out);
+// Renders the module. `sync_channel` is the channel scanned for effect W (-1: every channel);
+// `repeats` extra passes follow the first as a looping player plays them; with `solo_channels`
+// non-zero only the channels whose bits are set sound. Returns false when libopenmpt cannot load it.
+bool render_song(const std::vector<uint8_t>& module, int rate, int sync_channel, SongRender* out, int repeats = 0,
+    uint32_t solo_channels = 0);
 
 // Writes interleaved stereo as a 16-bit PCM WAV (samples clamped to full scale).
 bool write_wav(const std::string& path, const std::vector<float>& stereo, int rate);

@@ -7,7 +7,7 @@
 constexpr SongPosition song_positions[SONG_POSITION_COUNT] = {
     {64, 0}, {64, 0}, {64, 0}, {64, 0}, {64, 0}, {64, 0}, {64, 0}, {64, 0}, // 0-7 rings
     {64, 2}, {64, 2},                                                       // 8-9 field lines
-    {64, 3}, {64, 3}, {64, 3}, {64, 3}, {64, 3}, {64, 3}, {64, 4}, {64, 4}, {64, 4}, // 10-18 credits wall
+    {64, 3}, {64, 3}, {64, 3}, {64, 3}, {64, 3}, {64, 4}, {64, 4}, {64, 4}, {64, 4}, // 10-18 credits wall
     {64, 5}, {64, 5}, {64, 5}, {64, 5}, {64, 5}, {64, 5},                   // 19-24 road
     {64, 6}, {64, 6}, {64, 6}, {64, 6},                                     // 25-28 bottle
     {64, 7}, {64, 7},                                                       // 29-30 twin glows
@@ -28,12 +28,14 @@ namespace {
 // entered, and rise off the screen for good otherwise: from position 4 on, a wait (12) on the last
 // row of each pattern and the scene again on row 0 (1 where the noise bursts come) re-enter it, so
 // every pattern sends up a new train of rings. The credits rise (240) waits for the ribbon's sway to
-// pass the middle, 510 ticks into the wall, so the credits come up centred; the chickcone turns
+// pass the middle, 510 ticks into the wall, so the credits come up centred; the closing (4) comes
+// 690 ticks later, while the credits' top is still on screen, so ribbons 2 and 3 (placed below it)
+// rise into view under the credits before the title (245); the chickcone turns
 // (242) 150 ticks after it slides in (241), while it is still well ahead of the camera.
 constexpr SongSync scene_syncs[] = {
     {0, 0, 0}, {3, 63, 12}, {4, 0, 1}, {4, 63, 12}, {5, 0, 0}, {5, 63, 12}, {6, 0, 1}, {6, 63, 12}, {7, 0, 0},
     {8, 0, 2},
-    {10, 0, 3}, {12, 8, 240}, {13, 0, 241}, {13, 48, 242}, {14, 0, 243}, {14, 48, 244}, {16, 0, 4}, {18, 0, 245},
+    {10, 0, 3}, {12, 8, 240}, {13, 0, 241}, {13, 48, 242}, {14, 0, 243}, {14, 48, 244}, {15, 0, 4}, {18, 0, 245},
     {19, 0, 5}, {22, 0, 241}, {22, 40, 242},
     {25, 0, 6},
     {29, 0, 7}, {29, 32, 240}, {30, 0, 241}, {30, 32, 242},

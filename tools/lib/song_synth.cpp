@@ -88,6 +88,40 @@ void set_envelope(XmEnvelope* e, std::initializer_list<std::pair<int, int>> poin
     }
 }
 
+// One-pole high-pass at about 10 Hz: takes out the offset a filter sweep or an asymmetric attack
+// leaves, which would otherwise sit in the mix for as long as the note sounds.
+void remove_dc(std::vector<double>* s)
+{
+    double x1 = 0.0, y1 = 0.0;
+    const double pole = 1.0 - 2.0 * PI * 10.0 / RATE;
+    for (double& v : *s) {
+        double y = v - x1 + pole * y1;
+        x1 = v;
+        y1 = y;
+        v = y;
+    }
+}
+
+// Makes a one-shot sample end in silence: no offset, and the last `fade` seconds faded out along a
+// raised cosine, so the sample's end is no step even in players without click removal.
+void finish_one_shot(std::vector<double>* s, double fade)
+{
+    remove_dc(s);
+    int count = static_cast<int>(s->size());
+    int n = std::min(count, frames_for(fade));
+    for (int i = 0; i < n; i++)
+        (*s)[count - n + i] *= 0.5 + 0.5 * std::cos(PI * (i + 1) / n);
+    // What offset is left (the high-pass's undershoot, cut by the fade) comes off as a smooth bump
+    // over the whole sample, so the sample sums to zero and starts and ends at zero.
+    double sum = 0.0, bump_sum = 0.0;
+    for (int i = 0; i < count; i++) {
+        sum += (*s)[i];
+        bump_sum += std::sin(PI * i / count);
+    }
+    for (int i = 0; i < count && bump_sum > 0.0; i++)
+        (*s)[i] -= sum / bump_sum * std::sin(PI * i / count);
+}
+
 // An instrument with one sample that plays at its own rate on C-4.
 XmInstrument blank_instrument(const char* name, int volume)
 {
@@ -132,7 +166,7 @@ std::vector<double> saw_table(int period, double max_hz)
 
 XmInstrument make_kick()
 {
-    XmInstrument ins = blank_instrument("kick", 60);
+    XmInstrument ins = blank_instrument("kick", 38);
     SongNoise noise = { 0x1234567u };
     int count = frames_for(0.40);
     std::vector<double> s(count);
@@ -148,13 +182,14 @@ XmInstrument make_kick()
             x *= t / 0.0008;
         s[n] = x;
     }
+    finish_one_shot(&s, 0.12);
     song_normalise(s, 0.97, &ins.samples[0].frames);
     return ins;
 }
 
 XmInstrument make_snare()
 {
-    XmInstrument ins = blank_instrument("snare", 60);
+    XmInstrument ins = blank_instrument("snare", 64);
     SongNoise noise = { 0x2345678u };
     Biquad hp = make_biquad(1, 1200.0, 0.707), lp = make_biquad(0, 9000.0, 0.707);
     int count = frames_for(0.30);
@@ -165,15 +200,17 @@ XmInstrument make_snare()
         double band = biquad_run(&lp, biquad_run(&hp, song_noise_next(&noise))) * std::exp(-t / 0.110);
         s[n] = std::tanh(1.3 * (0.55 * tone + 1.0 * band * 1.6));
     }
+    finish_one_shot(&s, 0.10);
     song_normalise(s, 0.97, &ins.samples[0].frames);
     return ins;
 }
 
 // Cymbal family: metal plus noise through a filter chain, exponential decay.
 XmInstrument make_cymbal(
-    const char* name, int volume, double seconds, double tau, double hp_hz, double lp_hz, uint32_t seed)
+    const char* name, int volume, int panning, double seconds, double tau, double hp_hz, double lp_hz, uint32_t seed)
 {
     XmInstrument ins = blank_instrument(name, volume);
+    ins.samples[0].panning = static_cast<uint8_t>(panning);
     SongNoise noise = { seed };
     Biquad hp1 = make_biquad(1, hp_hz, 0.707), hp2 = make_biquad(1, hp_hz, 0.707);
     Biquad lp = make_biquad(0, lp_hz, 0.707);
@@ -186,13 +223,14 @@ XmInstrument make_cymbal(
         double attack = t < 0.0005 ? t / 0.0005 : 1.0;
         s[n] = x * std::exp(-t / tau) * attack;
     }
+    finish_one_shot(&s, seconds * 0.3);
     song_normalise(s, 0.97, &ins.samples[0].frames);
     return ins;
 }
 
 XmInstrument make_bass()
 {
-    XmInstrument ins = blank_instrument("bass", 44);
+    XmInstrument ins = blank_instrument("bass", 30);
     const int period = 512; // C-2
     std::vector<double> saw = saw_table(period, 15000.0);
     int count = period * 40;
@@ -200,11 +238,23 @@ XmInstrument make_bass()
     StateVariable svf = {};
     for (int n = 0; n < count; n++) {
         double t = n / RATE;
-        double cutoff = 420.0 + 2600.0 * std::exp(-t / 0.070);
+        double cutoff = 640.0 + 3200.0 * std::exp(-t / 0.090);
         double low, band;
         svf_run(&svf, 0.6 * saw[n % period], cutoff, 2.2, &low, &band);
         double x = low + 0.3 * std::sin(2.0 * PI * (n % period) / period);
         s[n] = std::tanh(1.4 * x);
+    }
+    // The saturation leaves an offset that moves with the filter sweep (the saw is lopsided), and
+    // bass notes are cut after a row or two: take each period's mean off, interpolated between
+    // period centres, so every stretch of the sample is free of offset, the loop included.
+    const int periods = count / period;
+    std::vector<double> mean(periods, 0.0);
+    for (int n = 0; n < count; n++)
+        mean[n / period] += s[n] / period;
+    for (int n = 0; n < count; n++) {
+        double u = std::clamp((n - period / 2.0) / period, 0.0, periods - 1.0);
+        int k = std::min(int(u), periods - 2);
+        s[n] -= mean[k] + (mean[k + 1] - mean[k]) * (u - k);
     }
     song_normalise(s, 0.97, &ins.samples[0].frames);
     ins.samples[0].relative_note = 48;
@@ -225,7 +275,7 @@ void add_partial(std::vector<double>* s, const std::vector<double>& sine, int cy
 
 XmInstrument make_pad()
 {
-    XmInstrument ins = blank_instrument("pad", 26);
+    XmInstrument ins = blank_instrument("pad", 34);
     const int length = 16384;
     std::vector<double> sine(length);
     for (int n = 0; n < length; n++)
@@ -234,13 +284,13 @@ XmInstrument make_pad()
     SongNoise phases = { 0x5EED1234u };
     // Three saws a few cents apart around C-4 (128 cycles) and one an octave down.
     const int cycles[4] = { 127, 128, 129, 64 };
-    const double levels[4] = { 1.0, 1.0, 1.0, 0.5 };
+    const double levels[4] = { 1.0, 1.0, 1.0, 0.2 };
     for (int v = 0; v < 4; v++) {
         for (int h = 1;; h++) {
             double f = cycles[v] * h * RATE / length;
             if (f > 6000.0)
                 break;
-            double gain = levels[v] / h / (1.0 + (f / 2200.0) * (f / 2200.0));
+            double gain = levels[v] / h / (1.0 + (f / 3000.0) * (f / 3000.0));
             int phase = static_cast<int>((song_noise_next(&phases) + 1.0) * 0.5 * length) % length;
             add_partial(&s, sine, cycles[v] * h, gain, phase);
         }
@@ -254,7 +304,7 @@ XmInstrument make_pad()
 
 XmInstrument make_lead()
 {
-    XmInstrument ins = blank_instrument("lead", 34);
+    XmInstrument ins = blank_instrument("lead", 44);
     const int period = 128;
     const int length = period * 256; // one full turn of the pulse-width sweep
     int harmonics = static_cast<int>(7000.0 / (RATE / period));
@@ -283,7 +333,7 @@ XmInstrument make_lead()
 
 XmInstrument make_arp()
 {
-    XmInstrument ins = blank_instrument("arp", 22);
+    XmInstrument ins = blank_instrument("arp", 40);
     const int period = 128;
     const int length = 1024;
     std::vector<double> sine(period);
@@ -298,6 +348,11 @@ XmInstrument make_arp()
     set_loop(&ins, 0, length);
     set_envelope(&ins.volume_envelope, { { 0, 64 }, { 4, 44 }, { 20, 30 } }, 2);
     ins.fadeout = 0x800;
+    // Each note swings from left to right and back over four rows: the arpeggio moves across the image.
+    set_envelope(&ins.panning_envelope, { { 0, 12 }, { 12, 52 }, { 24, 12 } }, -1);
+    ins.panning_envelope.flags |= XM_ENVELOPE_LOOP;
+    ins.panning_envelope.loop_start_point = 0;
+    ins.panning_envelope.loop_end_point = 2;
     return ins;
 }
 
@@ -333,9 +388,10 @@ XmInstrument make_riser()
         double cutoff = 300.0 * std::pow(9000.0 / 300.0, u);
         double low, band;
         svf_run(&svf, song_noise_next(&noise), cutoff, 3.0, &low, &band);
-        double swell = u * u * (n > count - 200 ? (count - n) / 200.0 : 1.0);
+        double swell = u * u;
         s[n] = band * swell;
     }
+    finish_one_shot(&s, 0.25);
     song_normalise(s, 0.97, &ins.samples[0].frames);
     return ins;
 }
@@ -368,9 +424,10 @@ void make_song_instruments(std::vector<XmInstrument>* out)
     out->clear();
     out->push_back(make_kick());
     out->push_back(make_snare());
-    out->push_back(make_cymbal("closed hat", 34, 0.09, 0.018, 7000.0, 15000.0, 0x3456789u));
-    out->push_back(make_cymbal("open hat", 28, 0.45, 0.130, 7000.0, 15000.0, 0x456789Au));
-    out->push_back(make_cymbal("crash", 34, 1.8, 0.550, 3500.0, 12000.0, 0x56789ABu));
+    // Hats sit right of centre, the open hat left, the crash a little left: cymbals spread the image.
+    out->push_back(make_cymbal("closed hat", 64, 0xC8, 0.12, 0.028, 6000.0, 15000.0, 0x3456789u));
+    out->push_back(make_cymbal("open hat", 52, 0x38, 0.45, 0.130, 6000.0, 15000.0, 0x456789Au));
+    out->push_back(make_cymbal("crash", 36, 0x68, 1.8, 0.550, 3500.0, 12000.0, 0x56789ABu));
     out->push_back(make_bass());
     out->push_back(make_pad());
     out->push_back(make_lead());
