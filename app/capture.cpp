@@ -211,6 +211,17 @@ void display_sink(void*, const uint32_t* xrgb, int width, int height)
     std::memcpy(state.picture.data(), xrgb, state.picture.size() * sizeof(uint32_t));
 }
 
+// Puts the live clock, display and sound back after a capture ends or is abandoned.
+void end_capture_state()
+{
+    state.output = nullptr;
+    state.play = nullptr;
+    state.active = false;
+    set_demo_clock(state.saved_clock);
+    display_set_virtual(nullptr, nullptr);
+    sound_set_option(SOUND_OPTION_OFFLINE, 0);
+}
+
 } // namespace
 
 int capture_begin(const CaptureOptions* options)
@@ -297,12 +308,7 @@ int capture_end()
     int result = state.output_failed && !state.output ? CAPTURE_FAILED : CAPTURE_WRITTEN;
     if (state.output)
         result = close_capture_output(state.output, state.interrupted, state.options.keep_partial);
-    state.output = nullptr;
-    state.play = nullptr;
-    state.active = false;
-    set_demo_clock(state.saved_clock);
-    display_set_virtual(nullptr, nullptr);
-    sound_set_option(SOUND_OPTION_OFFLINE, 0);
+    end_capture_state();
     if (state.interrupted) {
         if (result != CAPTURE_INTERRUPTED)
             std::fprintf(stderr, "morrowick: capture interrupted by %s\n", signal_name(state.interrupted));
@@ -317,12 +323,7 @@ void capture_abandon()
         return;
     if (state.output)
         discard_capture_output(state.output);
-    state.output = nullptr;
-    state.play = nullptr;
-    state.active = false;
-    set_demo_clock(state.saved_clock);
-    display_set_virtual(nullptr, nullptr);
-    sound_set_option(SOUND_OPTION_OFFLINE, 0);
+    end_capture_state();
 }
 
 bool capture_active()
