@@ -3,20 +3,14 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "fuzz_file.h"
 #include "gfx2d/anim.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     char path[] = "/tmp/mw_fuzz_pal_XXXXXX";
-    int fd = mkstemp(path);
-    if (fd < 0)
+    if (!write_fuzz_input(path, data, size))
         return 0;
-    if (size > 0 && write(fd, data, size) != ssize_t(size)) {
-        close(fd);
-        unlink(path);
-        return 0;
-    }
-    close(fd);
     uint32_t palette[256];
     if (!load_pal(path, palette))
         std::abort(); // an existing file must load

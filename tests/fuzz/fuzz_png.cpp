@@ -5,20 +5,14 @@
 #include <unistd.h>
 #include <vector>
 
+#include "fuzz_file.h"
 #include "tools/lib/png_io.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     char path[] = "/tmp/mw_fuzz_png_XXXXXX";
-    int fd = mkstemp(path);
-    if (fd < 0)
+    if (!write_fuzz_input(path, data, size))
         return 0;
-    if (size > 0 && write(fd, data, size) != ssize_t(size)) {
-        close(fd);
-        unlink(path);
-        return 0;
-    }
-    close(fd);
     int w = 0, h = 0;
     std::vector<uint8_t> rgba;
     read_png_rgba(path, &w, &h, &rgba);

@@ -5,20 +5,14 @@
 #include <unistd.h>
 #include <vector>
 
+#include "fuzz_file.h"
 #include "scenes/landscape.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     char path[] = "/tmp/mw_fuzz_raw_XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0)
+    if (!write_fuzz_input(path, data, size))
         return 0;
-    if (size > 0 && write(fd, data, size) != ssize_t(size)) {
-        close(fd);
-        unlink(path);
-        return 0;
-    }
-    close(fd);
     static std::vector<uint8_t> heights(320 * 240);
     static std::vector<uint32_t> colours(64 * 64);
     // An existing regular file always loads; a short one leaves zeros.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "fuzz_file.h"
 #include "sound/sound.h"
 
 namespace {
@@ -14,15 +15,8 @@ void ignore_sync(uint32_t, uint32_t, uint32_t) { }
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     char path[] = "/tmp/mw_fuzz_xm_XXXXXX";
-    int fd = mkstemp(path);
-    if (fd < 0)
+    if (!write_fuzz_input(path, data, size))
         return 0;
-    if (size > 0 && write(fd, data, size) != ssize_t(size)) {
-        close(fd);
-        unlink(path);
-        return 0;
-    }
-    close(fd);
     sound_startup();
     sound_set_option(SOUND_OPTION_OFFLINE, 1);
     sound_init();
