@@ -6,7 +6,7 @@
 #include "gfx2d/blit.h"
 #include "gfx2d/image.h"
 #include "gfx2d/tables.h"
-#include "tools/lib/acg_writer.h"
+#include "tools/formats/acg_writer.h"
 
 namespace {
 

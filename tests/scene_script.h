@@ -18,8 +18,8 @@
 #include "display/surface.h"
 #include "gfx2d/image.h"
 #include "render3d/mesh.h"
-#include "tools/lib/acg_writer.h"
-#include "tools/lib/ma_writer.h"
+#include "tools/formats/acg_writer.h"
+#include "tools/formats/ma_writer.h"
 
 namespace scene_script {
 

@@ -17,7 +17,7 @@
 #include "display/display_device.h"
 #include "display/surface.h"
 #include "test_capture_child.h"
-#include "tools/lib/png_io.h"
+#include "tools/formats/png_io.h"
 
 namespace {
 

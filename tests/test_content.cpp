@@ -8,9 +8,9 @@
 #include "render3d/matrix.h"
 #include "render3d/mesh.h"
 #include "render3d/triangle.h"
-#include "tools/lib/content_generate.h"
-#include "tools/lib/content_maps.h"
-#include "tools/lib/content_meshes.h"
+#include "tools/content/content_generate.h"
+#include "tools/content/content_maps.h"
+#include "tools/content/content_meshes.h"
 
 #include <gtest/gtest.h>
 

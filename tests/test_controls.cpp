@@ -22,7 +22,7 @@
 #include "display/display_device.h"
 #include "sound/sound.h"
 #include "test_capture_child.h"
-#include "tools/lib/png_io.h"
+#include "tools/formats/png_io.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "gfx2d/anim.h"
 #include "gfx2d/blit.h"
-#include "tools/lib/acg_writer.h"
+#include "tools/formats/acg_writer.h"
 
 namespace {
 

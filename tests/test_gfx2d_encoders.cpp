@@ -11,9 +11,9 @@
 #include "display/bytes.h"
 #include "gfx2d/anim.h"
 #include "gfx2d/image.h"
-#include "tools/lib/acg_writer.h"
-#include "tools/lib/anim_writer.h"
-#include "tools/lib/png_io.h"
+#include "tools/formats/acg_writer.h"
+#include "tools/formats/anim_writer.h"
+#include "tools/formats/png_io.h"
 
 namespace {
 

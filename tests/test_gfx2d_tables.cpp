@@ -10,7 +10,7 @@
 
 #include "display/demo_rand.h"
 #include "gfx2d/tables.h"
-#include "tools/lib/acg_writer.h"
+#include "tools/formats/acg_writer.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "display/bytes.h"
 #include "render3d/matrix.h"
 #include "render3d/mesh.h"
-#include "tools/lib/ma_writer.h"
+#include "tools/formats/ma_writer.h"
 
 namespace {
 

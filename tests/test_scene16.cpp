@@ -7,7 +7,7 @@
 #include "gfx2d/blit.h"
 #include "scene_script.h"
 #include "scenes/scene16_flames.h"
-#include "tools/lib/anim_writer.h"
+#include "tools/formats/anim_writer.h"
 
 namespace {
 using namespace scene_script;

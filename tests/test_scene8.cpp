@@ -8,7 +8,7 @@
 #include "scene_script.h"
 #include "scenes/scene8_running.h"
 #include "scenes/scene_data.h"
-#include "tools/lib/anim_writer.h"
+#include "tools/formats/anim_writer.h"
 
 namespace {
 using namespace scene_script;

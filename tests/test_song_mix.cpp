@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "test_capture_child.h"
-#include "tools/lib/song_analysis.h"
-#include "tools/lib/song_compose.h"
-#include "tools/lib/song_render.h"
-#include "tools/lib/song_sync.h"
-#include "tools/lib/song_synth.h"
+#include "tools/song/song_analysis.h"
+#include "tools/song/song_compose.h"
+#include "tools/song/song_render.h"
+#include "tools/song/song_sync.h"
+#include "tools/song/song_synth.h"
 
 namespace {
 

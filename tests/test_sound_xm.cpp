@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/lib/xm_writer.h"
+#include "tools/formats/xm_writer.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fuzz_file.h"
-#include "tools/lib/png_io.h"
+#include "tools/formats/png_io.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "gfx2d/image.h"
-#include "tools/lib/acg_writer.h"
-#include "tools/lib/png_io.h"
+#include "tools/formats/acg_writer.h"
+#include "tools/formats/png_io.h"
 
 int main(int argc, char** argv)
 {

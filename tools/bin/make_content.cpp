@@ -1,5 +1,5 @@
 // make_content.cpp -- generates every data file of the demo: make_content OUT_DIR [--seed=N] [--preview=DIR]
-#include "tools/lib/content_generate.h"
+#include "tools/content/content_generate.h"
 
 #include <chrono>
 #include <cstdio>

@@ -8,7 +8,7 @@
 
 #include "display/surface.h"
 #include "effects/light.h"
-#include "tools/lib/png_io.h"
+#include "tools/formats/png_io.h"
 
 namespace {
 

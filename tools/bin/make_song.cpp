@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "tools/lib/song_analysis.h"
-#include "tools/lib/song_compose.h"
-#include "tools/lib/song_render.h"
-#include "tools/lib/song_sync.h"
+#include "tools/song/song_analysis.h"
+#include "tools/song/song_compose.h"
+#include "tools/song/song_render.h"
+#include "tools/song/song_sync.h"
 
 namespace {
 

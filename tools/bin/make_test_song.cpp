@@ -11,7 +11,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "tools/lib/xm_writer.h"
+#include "tools/formats/xm_writer.h"
 
 namespace {
 

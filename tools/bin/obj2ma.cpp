@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/lib/ma_writer.h"
+#include "tools/formats/ma_writer.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "tools/lib/acg_writer.h"
-#include "tools/lib/png_io.h"
+#include "tools/formats/acg_writer.h"
+#include "tools/formats/png_io.h"
 
 int main(int argc, char** argv)
 {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "gfx2d/anim.h"
-#include "tools/lib/acg_writer.h"
-#include "tools/lib/anim_writer.h"
-#include "tools/lib/png_io.h"
+#include "tools/formats/acg_writer.h"
+#include "tools/formats/anim_writer.h"
+#include "tools/formats/png_io.h"
 
 int main(int argc, char** argv)
 {

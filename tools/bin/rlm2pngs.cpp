@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "gfx2d/anim.h"
-#include "tools/lib/png_io.h"
+#include "tools/formats/png_io.h"
 
 int main(int argc, char** argv)
 {

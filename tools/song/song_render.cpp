@@ -1,5 +1,5 @@
 // song_render.cpp -- renders a module with libopenmpt and notes where each sync row starts.
-#include "tools/lib/song_render.h"
+#include "tools/song/song_render.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 // content_preview.cpp -- PNG review images of animations, meshes and raw maps.
-#include "tools/lib/content_preview.h"
+#include "tools/content/content_preview.h"
 
-#include "tools/lib/png_io.h"
+#include "tools/formats/png_io.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 // xm_writer.cpp -- XM module encoder: header, packed patterns, instruments with delta-coded samples.
-#include "tools/lib/xm_writer.h"
+#include "tools/formats/xm_writer.h"
 
 #include <cmath>
 #include <cstdio>

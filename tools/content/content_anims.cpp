@@ -1,7 +1,7 @@
 // content_anims.cpp -- fire simulation and running-figure animation for the content generator.
-#include "tools/lib/content_anims.h"
+#include "tools/content/content_anims.h"
 
-#include "tools/lib/content_common.h"
+#include "tools/content/content_common.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 // ma_writer.cpp -- encodes MaMesh records into the little-endian MA mesh format.
-#include "tools/lib/ma_writer.h"
+#include "tools/formats/ma_writer.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 // content_pictures.h -- the demo's still pictures (logos, captions, credits, faces, textures), made procedurally.
 #pragma once
 
-#include "tools/lib/content_common.h"
+#include "tools/content/content_common.h"
 
 #include <cstdint>
 #include <vector>

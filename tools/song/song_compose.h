@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "tools/lib/xm_writer.h"
+#include "tools/formats/xm_writer.h"
 
 // Channel layout: thirteen music channels and one channel that carries only sync commands.
 enum SongChannel {

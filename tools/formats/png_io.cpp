@@ -1,5 +1,5 @@
 // png_io.cpp -- PNG reading and writing through libpng's simplified API.
-#include "tools/lib/png_io.h"
+#include "tools/formats/png_io.h"
 
 #include <png.h>
 

@@ -1,7 +1,7 @@
 // content_meshes.h -- generated meshes: the road set (repeating every 400 units of z) and the wobbling bottle.
 #pragma once
 
-#include "tools/lib/ma_writer.h"
+#include "tools/formats/ma_writer.h"
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,5 @@
 // acg_writer.cpp -- ACG encoder: classifies pixels, picks fills or literal runs, writes the file.
-#include "tools/lib/acg_writer.h"
+#include "tools/formats/acg_writer.h"
 
 #include <cstdio>
 

@@ -1,5 +1,5 @@
 // content_pictures.cpp -- logos, captions, credits, illustrations and textures of the demo, drawn procedurally.
-#include "tools/lib/content_pictures.h"
+#include "tools/content/content_pictures.h"
 
 #include <algorithm>
 #include <cmath>

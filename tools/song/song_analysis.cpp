@@ -1,6 +1,6 @@
 // song_analysis.cpp -- loudness and true peak through libebur128, band energies through FFTW, and the
 // plain sums (correlation, RMS, DC) over stretches of a rendered mix.
-#include "tools/lib/song_analysis.h"
+#include "tools/song/song_analysis.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,13 +1,13 @@
 // content_generate.cpp -- runs every content module and writes the data files through the format encoders.
-#include "tools/lib/content_generate.h"
+#include "tools/content/content_generate.h"
 
-#include "tools/lib/acg_writer.h"
-#include "tools/lib/anim_writer.h"
-#include "tools/lib/content_anims.h"
-#include "tools/lib/content_maps.h"
-#include "tools/lib/content_meshes.h"
-#include "tools/lib/content_pictures.h"
-#include "tools/lib/content_preview.h"
+#include "tools/formats/acg_writer.h"
+#include "tools/formats/anim_writer.h"
+#include "tools/content/content_anims.h"
+#include "tools/content/content_maps.h"
+#include "tools/content/content_meshes.h"
+#include "tools/content/content_pictures.h"
+#include "tools/content/content_preview.h"
 
 #include <cstdio>
 

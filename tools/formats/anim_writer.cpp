@@ -1,12 +1,12 @@
 // anim_writer.cpp -- RLM runs, PAL and raw files, and median-cut colour reduction.
-#include "tools/lib/anim_writer.h"
+#include "tools/formats/anim_writer.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <unordered_map>
 
 #include "gfx2d/anim.h"
-#include "tools/lib/acg_writer.h"
+#include "tools/formats/acg_writer.h"
 
 namespace {
 

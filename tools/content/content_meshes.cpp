@@ -1,7 +1,7 @@
 // content_meshes.cpp -- road set and bottle meshes for the content generator.
-#include "tools/lib/content_meshes.h"
+#include "tools/content/content_meshes.h"
 
-#include "tools/lib/content_common.h"
+#include "tools/content/content_common.h"
 
 #include <algorithm>
 #include <cmath>

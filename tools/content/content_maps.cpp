@@ -1,5 +1,5 @@
 // content_maps.cpp -- bump map, fractal landscape and planet maps for the content generator.
-#include "tools/lib/content_maps.h"
+#include "tools/content/content_maps.h"
 
 #include <algorithm>
 #include <cmath>

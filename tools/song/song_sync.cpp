@@ -1,5 +1,5 @@
 // song_sync.cpp -- the sync map table: where each scene starts, where each cue lands, and the opening's row syncs.
-#include "tools/lib/song_sync.h"
+#include "tools/song/song_sync.h"
 
 #include <array>
 

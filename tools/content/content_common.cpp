@@ -1,7 +1,7 @@
 // content_common.cpp -- PRNG, noise, canvases, masks and FreeType text for the content generator.
-#include "tools/lib/content_common.h"
+#include "tools/content/content_common.h"
 
-#include "tools/lib/png_io.h"
+#include "tools/formats/png_io.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H

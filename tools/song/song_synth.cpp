@@ -1,5 +1,5 @@
 // song_synth.cpp -- synthesis of the soundtrack's drums, bass, pad, lead, arpeggio, bell and riser.
-#include "tools/lib/song_synth.h"
+#include "tools/song/song_synth.h"
 
 #include <algorithm>
 #include <cmath>

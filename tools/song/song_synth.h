@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tools/lib/xm_writer.h"
+#include "tools/formats/xm_writer.h"
 
 // Every sample is synthesised at 4 x 8363 Hz, so a note C-4 with relative note 24 plays it at its
 // own rate. Pitched samples put C-4 at 128 frames per period (the bass puts C-2 at 512).

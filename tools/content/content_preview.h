@@ -1,8 +1,8 @@
 // content_preview.h -- review images of generated content: animation strips and mesh wireframes.
 #pragma once
 
-#include "tools/lib/content_anims.h"
-#include "tools/lib/content_meshes.h"
+#include "tools/content/content_anims.h"
+#include "tools/content/content_meshes.h"
 
 #include <string>
 

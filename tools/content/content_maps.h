@@ -1,7 +1,7 @@
 // content_maps.h -- generated maps: bump heights, the fractal landscape, and the planet's surface, clouds and light.
 #pragma once
 
-#include "tools/lib/content_common.h"
+#include "tools/content/content_common.h"
 
 #include <cstdint>
 #include <string>

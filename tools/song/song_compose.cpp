@@ -1,11 +1,11 @@
 // song_compose.cpp -- the soundtrack's arrangement: one style per order position, generated patterns.
-#include "tools/lib/song_compose.h"
+#include "tools/song/song_compose.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "tools/lib/song_sync.h"
-#include "tools/lib/song_synth.h"
+#include "tools/song/song_sync.h"
+#include "tools/song/song_synth.h"
 
 namespace {
 
