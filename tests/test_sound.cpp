@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -64,7 +65,6 @@ protected:
         sound_close();
         sound_set_option(SOUND_OPTION_OFFLINE, 0);
         sound_set_option(SOUND_OPTION_MUTE, 0);
-        g_events.clear();
     }
 
     // Start-up in the order the program uses; offline opens no device.
@@ -162,8 +162,7 @@ TEST_F(SoundTest, SetPositionContinuesAtRowZeroWithThatPointsTempo)
     expect_syncs_at(SONG_SYNCS + 6, 4, order3);
     EXPECT_EQ(sound_frames_rendered(g_play), SONG_FRAMES - order3);
 
-    // Out-of-range positions are refused and leave the play alone.
-    EXPECT_EQ(sound_module_order_count(module), 5);
+    // Positions outside the song (it has five) are refused and leave the play alone.
     EXPECT_FALSE(sound_set_position(g_play, -1));
     EXPECT_FALSE(sound_set_position(g_play, 5));
 
@@ -174,11 +173,6 @@ TEST_F(SoundTest, SetPositionContinuesAtRowZeroWithThatPointsTempo)
     EXPECT_EQ(sound_render_offline(g_play, buffer, TICK_FRAMES), TICK_FRAMES);
     ASSERT_EQ(g_events.size(), 1u);
     EXPECT_EQ(std::tuple(g_events[0].value, g_events[0].order, g_events[0].row), std::tuple(16u, 4u, 0u));
-
-    // Outside the song no row holds a sync.
-    const uint8_t* values = nullptr;
-    for (const auto& [position, row] : { std::pair(4, 8), std::pair(5, 0), std::pair(-1, 0) })
-        EXPECT_EQ(sound_module_syncs_at(module, position, row, &values), 0) << position << "/" << row;
 }
 
 TEST_F(SoundTest, BadModulesAndCallsOutOfOrderOrOnNullHandlesFail)
@@ -216,17 +210,15 @@ TEST(SoundConfigText, ChoosesByNumberAndCancelsOnAnythingElse)
         { "3\n", &devices, -1 }, { "2x\n", &devices, -1 }, { "-1\n", &devices, -1 }, { "1\n", &none, 0 } };
     for (const auto& [input, names, expected] : cases) {
         SCOPED_TRACE(input);
-        std::FILE* in = std::tmpfile();
-        std::FILE* out = std::tmpfile();
-        std::fputs(input, in);
-        std::rewind(in);
+        char* listing = nullptr;
+        size_t size = 0;
+        std::FILE* in = fmemopen(const_cast<char*>(input), std::strlen(input), "r");
+        std::FILE* out = open_memstream(&listing, &size);
         EXPECT_EQ(sound_config_text(in, out, *names), expected);
-        std::string listing(256, '\0');
-        std::rewind(out);
-        listing.resize(std::fread(listing.data(), 1, listing.size(), out));
-        EXPECT_EQ(listing.find("2. Headphones") != std::string::npos, names == &devices);
         std::fclose(in);
         std::fclose(out);
+        EXPECT_EQ(std::strstr(listing, "2. Headphones") != nullptr, names == &devices);
+        std::free(listing);
     }
 }
 
@@ -236,13 +228,12 @@ TEST(SoundConfigText, ChoosesByNumberAndCancelsOnAnythingElse)
 // the dummy output with one line on stderr, and the song still advances.
 TEST_F(SoundTest, RealTimeSyncsComeFromTheAudioThreadOnTimeEvenWithoutADevice)
 {
-    for (const char* driver : { "dummy", "no_such_driver" }) {
+    for (const auto& [driver, fallback] : { std::pair("dummy", false), std::pair("no_such_driver", true) }) {
         SCOPED_TRACE(driver);
         setenv("SDL_AUDIODRIVER", driver, 1);
         testing::internal::CaptureStderr();
         start(false);
         const std::string note = testing::internal::GetCapturedStderr();
-        const bool fallback = std::string(driver) != "dummy";
         EXPECT_EQ(std::count(note.begin(), note.end(), '\n'), fallback ? 1 : 0) << note;
         EXPECT_EQ(note.find("no audio device") != std::string::npos, fallback) << note;
 

@@ -121,16 +121,6 @@ TEST(XmWriter, RejectsWhatAFileCannotHold)
     song.instruments[0].samples[0].loop_start = 0;
     ASSERT_TRUE(xm_encode(&song, &bytes));
 
-    XmEnvelope* envelope = &song.instruments[0].volume_envelope;
-    EXPECT_TRUE(xm_envelope_add(envelope, 0, 64));
-    EXPECT_FALSE(xm_envelope_add(envelope, 0, 32)); // ticks must rise
-    EXPECT_FALSE(xm_envelope_add(envelope, 5, 65)); // values are 0..64
-    envelope->flags = XM_ENVELOPE_ON | XM_ENVELOPE_SUSTAIN;
-    envelope->sustain_point = 1; // only one point
-    EXPECT_FALSE(xm_encode(&song, &bytes));
-    envelope->sustain_point = 0;
-    EXPECT_TRUE(xm_encode(&song, &bytes));
-
     xm_cell(&song, 0, 0, 0)->instrument = 2; // only one instrument
     EXPECT_FALSE(xm_encode(&song, &bytes));
 }
