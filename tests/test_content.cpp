@@ -36,10 +36,10 @@ TEST(Content, AnimationsDecodeFrameForFrame)
 {
     for (const auto& [name, count] : { std::pair("boxflame.rlm", 142), std::pair("run.rlm", 45) }) {
         SCOPED_TRACE(name);
-        uint32_t palette[256] = {};
-        Surface* surface = create_surface(160, 120, 32);
         ByteStream stream;
         ASSERT_TRUE(open_byte_stream((DATA + name).c_str(), &stream));
+        uint32_t palette[256] = {};
+        Surface* surface = create_surface(160, 120, 32);
         int frames = 0;
         while (stream.position < stream.size && decode_rlm_frame(&stream, RLM_FRAME_PIXELS, surface, palette) == 0)
             frames++;
@@ -98,8 +98,8 @@ TEST(Content, ClosedMeshesAreWoundInwards)
     EXPECT_GE(meshes.back().mesh.keyframes.size(), 3u); // the bottle morphs
 }
 
-// A fresh run with the default seed reproduces the build's data byte for byte, every file of the
-// set-up list present; another seed gives another landscape and globe.
+// A fresh run with the default seed reproduces the build's data byte for byte, every file of its
+// list present; another seed gives another landscape and globe.
 TEST(Content, GenerationIsDeterministicAndFollowsTheSeed)
 {
     const std::string again = std::string(MW_BINARY_DIR) + "/test_content_b/";

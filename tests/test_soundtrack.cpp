@@ -120,10 +120,10 @@ TEST(SoundtrackMap, PositionsStartPointsCuesAndTheOpeningsRowsMatchTheShow)
     const struct {
         int positions, rows;
     } runs[] = { { 35, 64 }, { 1, 96 }, { 1, 64 }, { 2, 96 }, { 2, 32 }, { 10, 48 }, { 5, 64 }, { 1, 32 }, { 3, 64 } };
-    int p = 0;
+    int position = 0;
     for (const auto& run : runs)
-        for (int i = 0; i < run.positions; i++, p++)
-            EXPECT_EQ(song_positions[p].rows, run.rows) << "position " << p;
+        for (int i = 0; i < run.positions; i++, position++)
+            EXPECT_EQ(song_positions[position].rows, run.rows) << "position " << position;
     EXPECT_EQ(song_total_rows(), 3680);
 
     // Scene numbers agree with the positions they start. 1 is the opening's noise event; 12 on a
@@ -265,13 +265,13 @@ TEST(SoundtrackMix, LengthSyncsLoudnessImageClimaxAndEnding)
     EXPECT_GE(climax - loudest_other, 2.0) << "climax " << climax << " LUFS, loudest other " << loudest_other;
     EXPECT_GT(climax - first_full, 2.0);
 
-    // Each bar is heard as the chord it was composed on.
+    // Each bar is heard as the chord it was composed on, a quarter of a second in (past the attack).
     int checked = 0;
     for (int p = 0; p < SONG_POSITION_COUNT; p++)
         for (int row = 0; row < song_positions[p].rows && song_position_has_harmony(p); row += SONG_ROWS_PER_BAR) {
             const SongChord want = song_chord_at(p, row);
             EXPECT_EQ(heard_chord(audio, size_t((song_row_time(p, row) + 0.25) * RATE)), want.root + 12 * want.minor)
-                << "bar at " << p << "/" << row << " (past the attack)";
+                << "bar at " << p << "/" << row << " (root pitch class, plus 12 when minor)";
             checked++;
         }
     EXPECT_EQ(checked, 230);
