@@ -1,13 +1,19 @@
-// test_soundtrack.cpp -- the generated soundtrack: sync map, module structure, render levels, harmony.
+// test_soundtrack.cpp -- the generated soundtrack: its sync map and structure, the module as written,
+// the mix as heard (loudness, stereo image, climax, second pass, harmony), the instruments and the
+// arrangement.
 #include <gtest/gtest.h>
 
+#include <fftw3.h>
+#include <libopenmpt/libopenmpt.hpp>
+#include <libopenmpt/libopenmpt_ext.hpp>
+
+#include <algorithm>
 #include <cmath>
 #include <complex>
-#include <cstring>
-#include <libopenmpt/libopenmpt.hpp>
 #include <string>
 #include <vector>
 
+#include "tools/song/song_analysis.h"
 #include "tools/song/song_compose.h"
 #include "tools/song/song_render.h"
 #include "tools/song/song_sync.h"
@@ -15,179 +21,149 @@
 
 namespace {
 
-constexpr double ROW_SECONDS = 0.12; // speed 6 at 125 BPM
+constexpr int RATE = 48000;
 
-// The command line's start points: word, scene, order position.
-struct StartPoint {
-    const char* word;
-    int scene;
-    int position;
-};
-const StartPoint start_points[] = {
-    { "part2", 3, 10 },
-    { "part3", 5, 19 },
-    { "part4", 6, 25 },
-    { "part5", 7, 29 },
-    { "part6", 8, 31 },
-    { "part7", 9, 35 },
-    { "part8", 11, 37 },
-    { "part9", 12, 39 },
-    { "part10", 13, 41 },
-    { "part11", 14, 51 },
-    { "part12", 16, 57 },
-};
-
-// Composed, encoded and rendered once for every test.
-struct Rendered {
+struct Song {
+    XmSong song;
     std::vector<uint8_t> bytes;
+    bool encoded = false;
     SongRender render;
-    bool ok = false;
 };
 
-const Rendered& rendered()
+// Composed and encoded once per test program.
+Song& song()
 {
-    static Rendered r = [] {
-        Rendered out;
-        XmSong song;
-        compose_song(&song);
-        out.ok = xm_encode(&song, &out.bytes) && render_song(out.bytes, 48000, SONG_CH_SYNC, &out.render);
+    static Song s = [] {
+        Song out;
+        compose_song(&out.song);
+        out.encoded = xm_encode(&out.song, &out.bytes);
         return out;
     }();
-    return r;
+    return s;
 }
 
-int rows_before(int position)
+// Rendered once per test program, on first need.
+const SongRender& rendered()
 {
-    int rows = 0;
-    for (int p = 0; p < position; p++)
-        rows += song_positions[p].rows;
-    return rows;
+    static const bool ok = render_song(song().bytes, RATE, SONG_CH_SYNC, &song().render);
+    EXPECT_TRUE(ok);
+    return song().render;
 }
 
-void fft(std::vector<std::complex<double>>* data)
+size_t frame_at(int position)
 {
-    auto& a = *data;
-    size_t n = a.size();
-    for (size_t i = 1, j = 0; i < n; i++) {
-        size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1)
-            j ^= bit;
-        j ^= bit;
-        if (i < j)
-            std::swap(a[i], a[j]);
-    }
-    for (size_t len = 2; len <= n; len <<= 1) {
-        std::complex<double> w(std::cos(-2.0 * M_PI / double(len)), std::sin(-2.0 * M_PI / double(len)));
-        for (size_t i = 0; i < n; i += len) {
-            std::complex<double> wk(1.0, 0.0);
-            for (size_t k = 0; k < len / 2; k++) {
-                std::complex<double> u = a[i + k], v = a[i + k + len / 2] * wk;
-                a[i + k] = u + v;
-                a[i + k + len / 2] = u - v;
-                wk *= w;
-            }
-        }
-    }
+    return size_t(song_row_time(position, 0) * RATE);
 }
 
-// Pitch-class energy of a stretch of the mono mix, 80 Hz to 2 kHz.
-void chroma(const std::vector<float>& stereo, size_t first_frame, int rate, double out[12])
+// Renders `frames` frames from the start of `position`, with `repeats` passes and only the
+// channels in `solo` (0: all) sounding, as a player started there would play them.
+std::vector<float> render_from(int position, size_t frames, uint32_t solo = 0, int repeats = 0)
 {
-    const size_t n = 65536;
-    std::vector<std::complex<double>> buf(n);
-    for (size_t i = 0; i < n; i++) {
-        size_t f = first_frame + i;
-        double v = f * 2 + 1 < stereo.size() ? 0.5 * (stereo[f * 2] + stereo[f * 2 + 1]) : 0.0;
-        buf[i] = v * (0.5 - 0.5 * std::cos(2.0 * M_PI * double(i) / double(n)));
-    }
-    fft(&buf);
-    for (int i = 0; i < 12; i++)
-        out[i] = 0.0;
-    for (size_t k = 1; k < n / 2; k++) {
-        double freq = double(k) * rate / double(n);
-        if (freq < 80.0 || freq > 2000.0)
-            continue;
-        int pc = ((int(std::lround(12.0 * std::log2(freq / 440.0))) + 9) % 12 + 12) % 12;
-        out[pc] += std::abs(buf[k]);
-    }
+    openmpt::module_ext mod(song().bytes);
+    mod.set_repeat_count(repeats);
+    mod.ctl_set_integer("dither", 0);
+    auto* interactive = static_cast<openmpt::ext::interactive*>(mod.get_interface(openmpt::ext::interactive_id));
+    for (int ch = 0; ch < mod.get_num_channels() && solo; ch++)
+        interactive->set_channel_mute_status(ch, !(solo >> ch & 1u));
+    mod.set_position_order_row(position, 0);
+    std::vector<float> audio(frames * 2);
+    size_t got = 0;
+    for (size_t n = 1; got < frames && n > 0; got += n)
+        n = mod.read_interleaved_stereo(RATE, std::min<size_t>(4096, frames - got), &audio[got * 2]);
+    audio.resize(got * 2);
+    return audio;
 }
 
-SongChord best_triad(const double c[12])
+MixMeasure measure(const std::vector<float>& audio, size_t first, size_t end)
 {
-    SongChord best = { 0, false };
-    double best_score = -1.0;
-    for (int root = 0; root < 12; root++)
-        for (int minor = 0; minor < 2; minor++) {
-            double score = c[root] + c[(root + (minor ? 3 : 4)) % 12] + c[(root + 7) % 12];
-            if (score > best_score) {
-                best_score = score;
-                best = { uint8_t(root), minor == 1 };
-            }
-        }
+    MixMeasure m;
+    EXPECT_TRUE(measure_mix(audio, RATE, first, end, &m, false));
+    return m;
+}
+
+const XmCell& cell(int position, int row, int channel)
+{
+    const XmSong& s = song().song;
+    return s.patterns[s.orders[size_t(position)]].cells[size_t(row * s.channel_count + channel)];
+}
+
+// The best-matching triad (root pitch class, plus 12 when minor) of the pitch-class energy (80 Hz
+// to 2 kHz) of 65536 frames of the mono mix from `first`.
+int heard_chord(const std::vector<float>& stereo, size_t first)
+{
+    const int n = 65536;
+    std::vector<double> in(n);
+    for (size_t i = 0; i < size_t(n) && (first + i) * 2 + 1 < stereo.size(); i++)
+        in[i] = (stereo[(first + i) * 2] + stereo[(first + i) * 2 + 1]) * (0.25 - 0.25 * std::cos(2 * M_PI * i / n));
+    std::vector<std::complex<double>> out(n / 2 + 1);
+    fftw_plan plan = fftw_plan_dft_r2c_1d(n, in.data(), reinterpret_cast<fftw_complex*>(out.data()), FFTW_ESTIMATE);
+    fftw_execute(plan);
+    fftw_destroy_plan(plan);
+    double chroma[12] = {};
+    for (int k = 1; k < n / 2; k++) {
+        const double freq = double(k) * RATE / n;
+        if (freq >= 80.0 && freq <= 2000.0)
+            chroma[((int(std::lround(12.0 * std::log2(freq / 440.0))) + 9) % 12 + 12) % 12] += std::abs(out[k]);
+    }
+    auto score = [&](int c) { return chroma[c % 12] + chroma[(c + (c < 12 ? 4 : 3)) % 12] + chroma[(c + 7) % 12]; };
+    int best = 0;
+    for (int c = 1; c < 24; c++)
+        best = score(c) > score(best) ? c : best;
     return best;
 }
 
 } // namespace
 
-TEST(SoundtrackSyncMap, TableMatchesTheShow)
+TEST(SoundtrackMap, PositionsStartPointsCuesAndTheOpeningsRowsMatchTheShow)
 {
-    // Rows per position as the scenes need them.
-    std::vector<int> want;
-    want.insert(want.end(), 35, 64); // 0-34
-    want.push_back(96); // 35
-    want.push_back(64); // 36
-    want.insert(want.end(), 2, 96); // 37-38
-    want.insert(want.end(), 2, 32); // 39-40
-    want.insert(want.end(), 10, 48); // 41-50
-    want.insert(want.end(), 5, 64); // 51-55
-    want.push_back(32); // 56
-    want.insert(want.end(), 3, 64); // 57-59
-    ASSERT_EQ(want.size(), size_t(SONG_POSITION_COUNT));
-    for (int p = 0; p < SONG_POSITION_COUNT; p++)
-        EXPECT_EQ(song_positions[p].rows, want[p]) << "position " << p;
-    EXPECT_EQ(song_total_rows(), 3680); // 441.6 s
+    // Rows per position as the scenes need them, as runs of equal lengths: 3680 rows, 441.6 s.
+    const struct {
+        int positions, rows;
+    } runs[] = { { 35, 64 }, { 1, 96 }, { 1, 64 }, { 2, 96 }, { 2, 32 }, { 10, 48 }, { 5, 64 }, { 1, 32 }, { 3, 64 } };
+    int position = 0;
+    for (const auto& run : runs)
+        for (int i = 0; i < run.positions; i++, position++)
+            EXPECT_EQ(song_positions[position].rows, run.rows) << "position " << position;
+    EXPECT_EQ(song_total_rows(), 3680);
 
-    // Syncs in show order, inside their patterns, scene numbers agreeing with the positions.
+    // Scene numbers agree with the positions they start. 1 is the opening's noise event; 12 on a
+    // pattern's last row briefly leaves the opening so that it starts afresh on the next row.
     for (int i = 0; i < song_sync_count; i++) {
         const SongSync& s = song_syncs[i];
-        EXPECT_LT(s.row, song_positions[s.position].rows);
         EXPECT_TRUE(s.value <= 16 || s.value >= 240) << int(s.value);
-        // 1 is the opening's noise event; 12 on a pattern's last row briefly leaves the opening
-        // so that it starts afresh on the next row.
         if (s.value <= 16 && s.value != 1 && !(s.value == 12 && s.position < 8 && s.row == 63)) {
-            EXPECT_EQ(s.value, song_positions[s.position].scene);
-        }
-        if (i > 0) {
-            EXPECT_LT(song_syncs[i - 1].position * 256 + song_syncs[i - 1].row, s.position * 256 + s.row);
+            EXPECT_EQ(s.value, song_positions[s.position].scene) << int(s.position) << "/" << int(s.row);
         }
     }
-    // Each start point begins with its scene number at row 0 of its position.
-    for (const StartPoint& sp : start_points) {
-        EXPECT_EQ(song_sync_at(sp.position, 0), sp.scene) << sp.word;
-        EXPECT_EQ(song_positions[sp.position].scene, sp.scene) << sp.word;
-    }
-    // The cues the scenes react to.
-    EXPECT_EQ(song_sync_at(0, 0), 0);
-    EXPECT_EQ(song_sync_at(4, 0), 1);
-    EXPECT_EQ(song_sync_at(12, 8), 240);
-    EXPECT_EQ(song_sync_at(12, 0), -1);
-    EXPECT_EQ(song_sync_at(15, 0), 4);
-    EXPECT_EQ(song_sync_at(18, 0), 245);
-    EXPECT_EQ(song_sync_at(22, 0), 241);
-    EXPECT_EQ(song_sync_at(22, 40), 242);
-    EXPECT_EQ(song_sync_at(23, 32), -1);
-    EXPECT_EQ(song_sync_at(29, 32), 240);
-    EXPECT_EQ(song_sync_at(34, 0), 245);
-    EXPECT_EQ(song_sync_at(50, 16), 255);
-    EXPECT_EQ(song_sync_at(54, 48), 241);
-    EXPECT_EQ(song_sync_at(54, 47), -1);
-}
 
-TEST(SoundtrackSyncMap, OpeningReportsEveryRow)
-{
+    // Each command-line start word begins with its scene number at row 0 of its position.
+    const struct {
+        const char* word;
+        int scene, position;
+    } starts[] = { { "part2", 3, 10 }, { "part3", 5, 19 }, { "part4", 6, 25 }, { "part5", 7, 29 }, { "part6", 8, 31 },
+        { "part7", 9, 35 }, { "part8", 11, 37 }, { "part9", 12, 39 }, { "part10", 13, 41 }, { "part11", 14, 51 },
+        { "part12", 16, 57 } };
+    for (const auto& start : starts)
+        EXPECT_EQ(song_sync_at(start.position, 0), start.scene) << start.word;
+
+    // The cues the scenes react to (-1: none there).
+    const int cues[][3] = { { 0, 0, 0 }, { 4, 0, 1 }, { 12, 8, 240 }, { 12, 0, -1 }, { 15, 0, 4 }, { 18, 0, 245 },
+        { 22, 0, 241 }, { 22, 40, 242 }, { 23, 32, -1 }, { 29, 32, 240 }, { 34, 0, 245 }, { 50, 16, 255 },
+        { 54, 48, 241 }, { 54, 47, -1 } };
+    for (const auto& [position, row, value] : cues)
+        EXPECT_EQ(song_sync_at(position, row), value) << position << "/" << row;
+
+    // Ticks of 32 ms between a scene's start and the cue it times by. The credits rise 510 ticks
+    // into the wall, where the ribbon's sway (phase 254 of 256) is at column
+    // trunc(150 sin(-2 pi 2/256) + 160) = 152, so the credits (drawn from c - 110) come up centred.
+    // The chickcone slides in 450 units ahead, nears at 2 a tick and turns 150 ticks later; its
+    // 30-tick turn ends 90 ahead of the camera.
+    const int spans[][5] = { { 10, 0, 12, 8, 510 }, { 22, 0, 22, 40, 150 } };
+    for (const auto& [p0, r0, p1, r1, ticks] : spans)
+        EXPECT_NEAR((song_row_time(p1, r1) - song_row_time(p0, r0)) / 0.032, ticks, 1e-9) << p1 << "/" << r1;
+
     // The opening's ring count and smear follow the row of the last sync: every row of positions
-    // 0-7 carries one, the scene start and the two noise bursts included; nothing after 7 does.
-    int row_syncs = 0;
+    // 0-7 carries one, the scene starts and the two noise bursts included; nothing after 7 does.
     for (int p = 0; p < 8; p++)
         for (int row = 0; row < 64; row++) {
             int want = SONG_ROW_SYNC_VALUE;
@@ -199,238 +175,186 @@ TEST(SoundtrackSyncMap, OpeningReportsEveryRow)
                 want = 12;
             EXPECT_EQ(song_sync_at(p, row), want) << p << "/" << row;
         }
-    for (int i = 0; i < song_sync_count; i++) {
-        const SongSync& s = song_syncs[i];
-        if (s.row_sync) {
-            row_syncs++;
-            EXPECT_LT(s.position, 8);
-            EXPECT_EQ(s.value, SONG_ROW_SYNC_VALUE);
-        }
-    }
-    EXPECT_EQ(row_syncs, 8 * 64 - 9);
+    for (int i = 0; i < song_sync_count; i++)
+        EXPECT_TRUE(song_syncs[i].position < 8 || song_syncs[i].value != SONG_ROW_SYNC_VALUE) << i;
     // The row syncs' value is a cue nobody reacts to: not 240-245, not 255.
-    EXPECT_GT(SONG_ROW_SYNC_VALUE, 245);
-    EXPECT_LT(SONG_ROW_SYNC_VALUE, 255);
+    EXPECT_TRUE(SONG_ROW_SYNC_VALUE > 245 && SONG_ROW_SYNC_VALUE < 255);
 }
 
-TEST(SoundtrackSyncMap, CuesLandWhereTheScenesShowThem)
+TEST(SoundtrackModule, LoadsAsFastTrackerWithTheMapsSyncsAndIsRegeneratedByteForByte)
 {
-    auto ticks_between = [](int p0, int r0, int p1, int r1) {
-        return double(rows_before(p1) + r1 - rows_before(p0) - r0) * ROW_SECONDS / 0.032;
-    };
-    // The credits rise freezes the ribbon's sway where the cue finds it: 510 ticks into the wall
-    // the phase is 254 of 256, column trunc(150 sin(-2 pi 2/256) + 160) = 152, so the credits
-    // (drawn from column c - 110) come up centred rather than cut off at the left.
-    double rise = ticks_between(10, 0, 12, 8);
-    EXPECT_DOUBLE_EQ(rise, 510.0);
-    int phase = int(rise) % 256;
-    int column = int(150.0 * std::sin(phase * 2.0 * M_PI / 256.0) + 160.0);
-    EXPECT_EQ(column, 152);
-    // The chickcone slides in 450 units ahead and nears at 2 units a tick; it turns 150 ticks
-    // later, still 150 ahead, and its 30-tick change ends 90 ahead of the camera.
-    double turn = ticks_between(22, 0, 22, 40);
-    EXPECT_DOUBLE_EQ(turn, 150.0);
-    EXPECT_GT(450.0 - 2.0 * (turn + 30.0), 0.0);
-}
-
-TEST(SoundtrackModule, LoadsAsFastTrackerWithTheMapsStructure)
-{
-    const Rendered& r = rendered();
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.render.tracker, "FastTracker 2 or compatible");
-    EXPECT_EQ(r.render.channel_count, SONG_CHANNEL_COUNT);
-    EXPECT_EQ(r.render.instrument_count, int(SONG_INSTRUMENT_LAST));
-    EXPECT_EQ(r.render.sample_count, int(SONG_INSTRUMENT_LAST));
-
-    openmpt::module mod(r.bytes);
+    ASSERT_TRUE(song().encoded);
+    openmpt::module mod(song().bytes);
+    EXPECT_EQ(mod.get_metadata("tracker"), "FastTracker 2 or compatible");
+    EXPECT_EQ(mod.get_num_instruments(), int(SONG_INSTRUMENT_LAST));
     ASSERT_EQ(mod.get_num_orders(), SONG_POSITION_COUNT);
-    int w_cells = 0;
     for (int p = 0; p < SONG_POSITION_COUNT; p++) {
-        int pattern = mod.get_order_pattern(p);
+        const int pattern = mod.get_order_pattern(p);
         ASSERT_EQ(mod.get_pattern_num_rows(pattern), song_positions[p].rows) << "position " << p;
         for (int row = 0; row < song_positions[p].rows; row++)
             for (int ch = 0; ch < SONG_CHANNEL_COUNT; ch++) {
-                bool is_w
-                    = mod.format_pattern_row_channel_command(pattern, row, ch, openmpt::module::command_effect) == "W";
-                int value = mod.get_pattern_row_channel_command(pattern, row, ch, openmpt::module::command_parameter);
-                if (ch == SONG_CH_SYNC) {
-                    int want = song_sync_at(p, row);
-                    EXPECT_EQ(is_w, want >= 0) << p << "/" << row;
-                    if (want >= 0) {
-                        EXPECT_EQ(value, want) << p << "/" << row;
-                    }
-                    // The sync channel carries nothing else.
-                    EXPECT_EQ(mod.get_pattern_row_channel_command(pattern, row, ch, openmpt::module::command_note), 0);
-                    w_cells += is_w;
-                } else {
-                    EXPECT_FALSE(is_w) << "W on music channel " << ch << " at " << p << "/" << row;
+                const bool w = mod.format_pattern_row_channel_command(pattern, row, ch, mod.command_effect) == "W";
+                if (ch != SONG_CH_SYNC) {
+                    EXPECT_FALSE(w) << "W on music channel " << ch << " at " << p << "/" << row;
+                    continue;
                 }
+                // The sync channel carries the map's syncs and nothing else.
+                const int want = song_sync_at(p, row);
+                EXPECT_EQ(w ? mod.get_pattern_row_channel_command(pattern, row, ch, mod.command_parameter) : -1, want)
+                    << p << "/" << row;
+                EXPECT_EQ(mod.get_pattern_row_channel_command(pattern, row, ch, mod.command_note), 0);
             }
     }
-    EXPECT_EQ(w_cells, song_sync_count);
 
-    // Crashes mark the moved cues; the opening's row syncs are not accented.
-    auto fx_instrument = [&](int p, int row) {
-        return mod.get_pattern_row_channel_command(
-            mod.get_order_pattern(p), row, SONG_CH_FX, openmpt::module::command_instrument);
-    };
-    EXPECT_EQ(fx_instrument(12, 8), SONG_CRASH);
-    EXPECT_EQ(fx_instrument(22, 40), SONG_CRASH);
-    EXPECT_NE(fx_instrument(12, 0), SONG_CRASH);
-    EXPECT_NE(fx_instrument(23, 32), SONG_CRASH);
-    for (int p = 0; p < 8; p++)
-        for (int row = 0; row < 64; row++)
-            if (song_sync_at(p, row) == SONG_ROW_SYNC_VALUE) {
-                EXPECT_NE(fx_instrument(p, row), SONG_CRASH) << p << "/" << row;
-            }
+    XmSong again;
+    compose_song(&again);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(xm_encode(&again, &bytes));
+    EXPECT_TRUE(bytes == song().bytes);
 }
 
-TEST(SoundtrackModule, TwoGenerationsAreByteIdentical)
+TEST(SoundtrackMix, LengthSyncsLoudnessImageClimaxAndEnding)
 {
-    const Rendered& r = rendered();
-    XmSong song;
-    compose_song(&song);
-    std::vector<uint8_t> again;
-    ASSERT_TRUE(xm_encode(&song, &again));
-    EXPECT_TRUE(again == r.bytes);
-}
+    const SongRender& render = rendered();
+    const std::vector<float>& audio = render.stereo;
+    EXPECT_NEAR(double(audio.size() / 2) / RATE, 3680 * 0.12, 1.0); // the song stops after position 59
 
-TEST(SoundtrackRender, LengthLevelsAndSyncTiming)
-{
-    const Rendered& r = rendered();
-    ASSERT_TRUE(r.ok);
-    const SongRender& a = r.render;
-    double seconds = double(a.stereo.size() / 2) / a.rate;
-    EXPECT_GT(seconds, 7 * 60.0);
-    EXPECT_LT(seconds, 8 * 60.0);
-    EXPECT_NEAR(seconds, 3680 * ROW_SECONDS, 1.0); // the song stops after position 59
-
-    double peak = 0.0, sum_sq = 0.0, side_sq = 0.0;
-    for (size_t f = 0; f < a.stereo.size() / 2; f++) {
-        double left = a.stereo[f * 2], right = a.stereo[f * 2 + 1];
-        peak = std::max({ peak, std::fabs(left), std::fabs(right) });
-        sum_sq += left * left + right * right;
-        side_sq += (left - right) * (left - right);
-    }
-    double rms_db = 10.0 * std::log10(sum_sq / double(a.stereo.size()));
-    EXPECT_LT(peak, 0.95); // no sample anywhere near full scale
-    EXPECT_GT(rms_db, -18.0);
-    EXPECT_LT(rms_db, -12.0);
-    EXPECT_GT(side_sq, 0.01 * sum_sq); // stereo panning is audible, not a mono mix
-
-    // Every sync fires where the map puts it: same order, rows at 0.12 s each.
-    ASSERT_EQ(int(a.syncs.size()), song_sync_count);
+    // Every sync fires where the map puts it.
+    ASSERT_EQ(int(render.syncs.size()), song_sync_count);
     for (int i = 0; i < song_sync_count; i++) {
-        const SongSync& s = song_syncs[i];
-        EXPECT_EQ(a.syncs[i].value, s.value);
-        EXPECT_EQ(a.syncs[i].position, s.position);
-        EXPECT_EQ(a.syncs[i].row, s.row);
-        EXPECT_NEAR(a.syncs[i].seconds, song_row_time(s.position, s.row), 0.005) << i;
+        const SongSync& want = song_syncs[i];
+        const RenderedSync& heard = render.syncs[size_t(i)];
+        EXPECT_EQ(std::tuple(heard.value, heard.position, heard.row),
+            std::tuple(int(want.value), int(want.position), int(want.row)));
+        EXPECT_NEAR(heard.seconds, song_row_time(want.position, want.row), 0.005) << i;
     }
-}
 
-TEST(SoundtrackRender, SectionsFollowTheShow)
-{
-    const SongRender& a = rendered().render;
-    auto rms_db = [&](int first_row, int rows) {
-        size_t f0 = size_t(first_row * ROW_SECONDS * a.rate), f1 = size_t((first_row + rows) * ROW_SECONDS * a.rate);
-        double sq = 0.0;
-        for (size_t i = f0 * 2; i < f1 * 2 && i < a.stereo.size(); i++)
-            sq += double(a.stereo[i]) * a.stereo[i];
-        return 10.0 * std::log10(sq / double((f1 - f0) * 2));
-    };
-    double credits = rms_db(rows_before(10), 576); // full band with the theme
-    double swarm = rms_db(rows_before(37), 192);
-    double ending = rms_db(rows_before(59), 64);
-    EXPECT_GT(credits, -19.0);
-    EXPECT_GT(swarm, credits + 1.5);
-    EXPECT_LT(ending, credits - 4.0); // the last chord fades out
-}
+    MixMeasure whole, full;
+    ASSERT_TRUE(measure_mix(audio, RATE, 0, audio.size() / 2, &whole));
+    EXPECT_NEAR(whole.integrated_lufs, -14.0, 1.0);
+    EXPECT_LE(whole.true_peak_db, -1.0); // nothing near clipping
+    EXPECT_LT(whole.dc_db, -60.0);
+    std::vector<MixStretch> full_sections;
+    for (int i = 0; i < song_section_count(); i++)
+        if (song_section(i).full)
+            full_sections.push_back({ frame_at(song_section(i).first), frame_at(song_section(i).end) });
+    ASSERT_TRUE(measure_mix_stretches(audio, RATE, full_sections, &full, false));
+    EXPECT_LE(full.correlation, 0.85); // a stereo image, not a mono mix
+    EXPECT_LE(full.band_share[0] + full.band_share[1], 0.50); // below 250 Hz
+    EXPECT_GE(full.band_share[3], 0.10); // 1-4 kHz
 
-TEST(SoundtrackHarmony, EachBarIsHeardAsItsChord)
-{
-    const Rendered& r = rendered();
-    ASSERT_TRUE(r.ok);
-    int checked = 0, matched = 0;
+    // The intro (pad, bell, then bass) is quieter than the body, by at most 8 LU; the last chord
+    // fades out, 4 dB under the credits.
+    const double body = measure(audio, frame_at(4), audio.size() / 2).integrated_lufs;
+    EXPECT_GE(measure(audio, 0, frame_at(4)).integrated_lufs, body - 8.0);
+    EXPECT_LT(
+        measure(audio, frame_at(59), frame_at(60)).rms_db, measure(audio, frame_at(10), frame_at(19)).rms_db - 4.0);
+
+    // The swarm (positions 37-38) is the loudest full section by at least 2 LU of short-term
+    // loudness, and the first full section builds towards it by more than 2 LU.
+    double climax = -1e9, loudest_other = -1e9, first_full = 1e9;
+    for (const MixStretch& st : full_sections) {
+        const double loudness = measure(audio, st.first, st.end).short_term_median;
+        if (st.first == frame_at(37))
+            climax = loudness;
+        else
+            loudest_other = std::max(loudest_other, loudness);
+        if (st.first < frame_at(37))
+            first_full = std::min(first_full, loudness);
+    }
+    EXPECT_GE(climax - loudest_other, 2.0) << "climax " << climax << " LUFS, loudest other " << loudest_other;
+    EXPECT_GT(climax - first_full, 2.0);
+
+    // Each bar is heard as the chord it was composed on, a quarter of a second in (past the attack).
+    int checked = 0;
     for (int p = 0; p < SONG_POSITION_COUNT; p++)
-        for (int row = 0; row < song_positions[p].rows; row += SONG_ROWS_PER_BAR) {
-            if (!song_position_has_harmony(p))
-                continue;
-            double start = (rows_before(p) + row) * ROW_SECONDS + 0.25; // past the attack
-            double c[12];
-            chroma(r.render.stereo, size_t(start * r.render.rate), r.render.rate, c);
-            SongChord want = song_chord_at(p, row), heard = best_triad(c);
+        for (int row = 0; row < song_positions[p].rows && song_position_has_harmony(p); row += SONG_ROWS_PER_BAR) {
+            const SongChord want = song_chord_at(p, row);
+            EXPECT_EQ(heard_chord(audio, size_t((song_row_time(p, row) + 0.25) * RATE)), want.root + 12 * want.minor)
+                << "bar at " << p << "/" << row << " (root pitch class, plus 12 when minor)";
             checked++;
-            if (want.root == heard.root && want.minor == heard.minor) {
-                matched++;
-            } else {
-                ADD_FAILURE() << "bar at " << p << "/" << row << " heard as " << int(heard.root)
-                              << (heard.minor ? "m" : "") << ", composed as " << int(want.root)
-                              << (want.minor ? "m" : "");
-            }
         }
     EXPECT_EQ(checked, 230);
-    EXPECT_EQ(matched, checked);
 }
 
-TEST(SoundtrackInstruments, SamplesLoopsAndPitch)
+TEST(SoundtrackMix, DrumStemsSitInTheirPlacesAndTheSecondPassSoundsLikeTheFirst)
 {
-    std::vector<XmInstrument> ins;
-    make_song_instruments(&ins);
-    ASSERT_EQ(ins.size(), size_t(SONG_INSTRUMENT_LAST));
-    for (const XmInstrument& i : ins) {
-        ASSERT_EQ(i.samples.size(), 1u) << i.name;
-        const XmSample& s = i.samples[0];
-        int peak = 0;
-        for (int16_t v : s.frames)
-            peak = std::max(peak, std::abs(int(v)));
-        EXPECT_NEAR(peak, int(0.97 * 32767), 1) << i.name; // normalised, never clipped
+    // Each drum channel alone over the credits' full groove (positions 10-14): snare and hats
+    // within 15 dB of the kick; kick and snare in the centre, the hats not.
+    const size_t groove = frame_at(15) - frame_at(10);
+    MixMeasure kick, snare, hats;
+    for (auto [channel, m] :
+        { std::pair(SONG_CH_KICK, &kick), std::pair(SONG_CH_SNARE, &snare), std::pair(SONG_CH_HATS, &hats) }) {
+        const std::vector<float> audio = render_from(10, groove, 1u << channel);
+        ASSERT_EQ(audio.size(), groove * 2) << channel;
+        *m = measure(audio, 0, groove);
+    }
+    EXPECT_GT(snare.rms_db, kick.rms_db - 15.0);
+    EXPECT_GT(hats.rms_db, kick.rms_db - 15.0);
+    EXPECT_GT(kick.correlation, 0.99);
+    EXPECT_GT(snare.correlation, 0.99);
+    EXPECT_LT(hats.correlation, 0.9);
+
+    // Played on past the last position, as FT2 and MilkyTracker loop by default, the second pass's
+    // first 20 s are as loud as the song's first 20 s.
+    const size_t tail = frame_at(SONG_POSITION_COUNT) - frame_at(SONG_POSITION_COUNT - 1), pass = 20 * RATE;
+    const std::vector<float> looped = render_from(SONG_POSITION_COUNT - 1, tail + pass, 0, 1);
+    ASSERT_EQ(looped.size(), (tail + pass) * 2);
+    EXPECT_NEAR(measure(looped, tail, tail + pass).integrated_lufs,
+        measure(render_from(0, pass), 0, pass).integrated_lufs, 0.5);
+}
+
+TEST(SoundtrackInstruments, NormalisedLoopedCleanlyDecayedAndPitched)
+{
+    std::vector<XmInstrument> instruments;
+    make_song_instruments(&instruments);
+    ASSERT_EQ(instruments.size(), size_t(SONG_INSTRUMENT_LAST));
+    int one_shots = 0;
+    for (const XmInstrument& ins : instruments) {
+        SCOPED_TRACE(ins.name);
+        ASSERT_EQ(ins.samples.size(), 1u);
+        const XmSample& s = ins.samples[0];
+        int peak = 0, tail = 0; // tail: the last 5 ms
+        for (size_t i = 0; i < s.frames.size(); i++) {
+            peak = std::max(peak, std::abs(int(s.frames[i])));
+            if (i + size_t(0.005 * SONG_SYNTH_RATE) >= s.frames.size())
+                tail = std::max(tail, std::abs(int(s.frames[i])));
+        }
+        EXPECT_NEAR(peak, int(0.97 * 32767), 1); // normalised, never clipped
         if (s.loop != XM_LOOP_NONE) {
-            EXPECT_LE(uint64_t(s.loop_start) + s.loop_length, s.frames.size()) << i.name;
+            EXPECT_LE(uint64_t(s.loop_start) + s.loop_length, s.frames.size());
             // A sustained instrument needs an envelope, or a key-off cuts it dead.
-            EXPECT_TRUE(i.volume_envelope.flags & XM_ENVELOPE_ON) << i.name;
+            EXPECT_TRUE(ins.volume_envelope.flags & XM_ENVELOPE_ON);
+        } else {
+            one_shots++; // a one-shot decays 40 dB before its end, so it never clicks off
+            EXPECT_LE(20.0 * std::log10(std::max(tail, 1) / double(peak)), -40.0);
         }
     }
-    // The pad loops over the whole sample without a click: the wrap step is as small as any.
-    const XmSample& pad = ins[SONG_PAD - 1].samples[0];
-    EXPECT_EQ(pad.loop_start, 0u);
-    EXPECT_EQ(pad.loop_length, pad.frames.size());
-    EXPECT_LT(std::abs(int(pad.frames.back()) - int(pad.frames.front())), 3000);
-
-    // Pitched samples: C-4 is 128 frames per period (autocorrelation peaks there, not at 127/129
-    // or the octave below), the bass's C-2 is 512.
-    auto correlation = [](const std::vector<int16_t>& f, size_t from, int lag) {
-        double sum = 0.0, norm = 0.0;
-        for (size_t n = from; n + size_t(lag) < f.size() && n < from + 4096; n++) {
-            sum += double(f[n]) * f[n + size_t(lag)];
-            norm += double(f[n]) * f[n];
-        }
-        return sum / norm;
-    };
-    const XmSample& arp = ins[SONG_ARP - 1].samples[0];
-    EXPECT_GT(correlation(arp.frames, 0, 128), 0.999);
-    EXPECT_LT(correlation(arp.frames, 0, 64), 0.5);
-    const XmSample& bass = ins[SONG_BASS - 1].samples[0];
-    EXPECT_GT(correlation(bass.frames, bass.loop_start, 512), 0.99);
-    EXPECT_EQ(bass.relative_note, 48);
-    EXPECT_EQ(ins[SONG_LEAD - 1].samples[0].relative_note, 24);
+    EXPECT_EQ(one_shots, 6); // kick, snare, two hats, crash, riser
+    // Octaves the chord test cannot hear: the bass is a C-2 sample, the lead a C-4 one.
+    EXPECT_EQ(instruments[SONG_BASS - 1].samples[0].relative_note, 48);
+    EXPECT_EQ(instruments[SONG_LEAD - 1].samples[0].relative_note, 24);
 }
 
-TEST(SoundtrackInstruments, NoiseIsSeededAndNormaliseScales)
+TEST(SoundtrackArrangement, SceneChangesAreMarked)
 {
-    SongNoise a = { 1 }, b = { 1 };
-    for (int i = 0; i < 100; i++)
-        EXPECT_EQ(song_noise_next(&a), song_noise_next(&b));
-    SongNoise c = { 1 };
-    // xorshift32 from 1: 1 ^ 1<<13 = 0x2001, ^ >>17 = 0x2001, ^ <<5 = 0x42021.
-    song_noise_next(&c);
-    EXPECT_EQ(c.state, 0x42021u);
-
-    std::vector<int16_t> out;
-    song_normalise({ 0.0, 0.5, -2.0, 1.0 }, 0.5, &out);
-    ASSERT_EQ(out.size(), 4u);
-    EXPECT_EQ(out[2], -16384); // -2 scaled to -0.5 x 32767, rounded
-    EXPECT_EQ(out[1], 4096);
-    song_normalise({ 0.0, 0.0 }, 0.97, &out);
-    EXPECT_EQ(out[0], 0); // silence stays silence, no division by zero
+    // Every scene change after the opening is marked in the bar before it: a tom fill, a snare
+    // roll, a stop (the drums rest on the last beat after playing earlier in the bar) or a riser.
+    for (int p = 8; p < SONG_POSITION_COUNT; p++) {
+        if (song_positions[p].scene == song_positions[p - 1].scene)
+            continue;
+        const int rows = song_positions[p - 1].rows;
+        int toms = 0, snares = 0, early_drums = 0, late_drums = 0, risers = 0;
+        for (int r = 0; r < rows; r++) {
+            risers += cell(p - 1, r, SONG_CH_FX).instrument == SONG_RISER;
+            if (r < rows - SONG_ROWS_PER_BAR)
+                continue;
+            const XmCell& kick = cell(p - 1, r, SONG_CH_KICK);
+            toms += kick.note && kick.note != XM_NOTE_C4 && kick.note != XM_NOTE_OFF;
+            snares += cell(p - 1, r, SONG_CH_SNARE).note != 0;
+            (r < rows - 4 ? early_drums : late_drums) += (kick.note != 0) + (cell(p - 1, r, SONG_CH_HATS).note != 0);
+        }
+        const bool stop = early_drums > 0 && late_drums == 0;
+        EXPECT_TRUE(toms >= 3 || snares >= 8 || stop || risers > 0) << "scene change at position " << p;
+    }
 }
