@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/clock.h"
@@ -16,14 +17,6 @@
 namespace {
 
 namespace ss = scene_script;
-
-StartOptions parsed(const char* line)
-{
-    StartOptions options;
-    options.display_bits = -1; // parse must reset everything
-    parse_command_line(line, &options);
-    return options;
-}
 
 TEST(CommandLine, WordsAnywhereInChainOrder)
 {
@@ -45,12 +38,12 @@ TEST(CommandLine, WordsAnywhereInChainOrder)
         { "part3part2", 3, 10, 32, true, false }, // first hit in chain order, not in the line
     };
     for (const auto& c : cases) {
-        const StartOptions o = parsed(c.line);
-        EXPECT_EQ(o.start_scene, c.scene) << c.line;
-        EXPECT_EQ(o.start_position, c.position) << c.line;
-        EXPECT_EQ(o.display_bits, c.bits) << c.line;
-        EXPECT_EQ(o.full_screen, c.full) << c.line;
-        EXPECT_EQ(o.sound_setup, c.sound) << c.line;
+        StartOptions o;
+        o.display_bits = -1; // parse must reset everything
+        parse_command_line(c.line, &o);
+        EXPECT_EQ(std::tie(o.start_scene, o.start_position, o.display_bits, o.full_screen, o.sound_setup),
+            std::tie(c.scene, c.position, c.bits, c.full, c.sound))
+            << c.line;
     }
 }
 
