@@ -207,6 +207,18 @@ TEST_F(LiveKeys, EscQuitsAndTheCursorHidesOverThePicture)
     EXPECT_TRUE(quit_flag());
 }
 
+// Nothing reads the input state, but key codes out of range and a full queue must stay inside
+// its arrays (the sanitizer build sees any write past them).
+TEST_F(LiveKeys, InputStateStaysInsideItsArrays)
+{
+    for (int code : { KEY_STATE_SIZE, -1 })
+        input_set_key(code, true);
+    for (uint32_t i = 0; i < 70; ++i)
+        input_push_char(100 + i);
+    EXPECT_EQ(input.queue_count, CHAR_QUEUE_SLOTS - 1);
+    EXPECT_EQ(input.char_queue[62], 162u);
+}
+
 // A scripted clock: time moves only when the tick timer sleeps or spins, the song is rendered
 // along with it (48 frames a millisecond), and Space is pressed at the given times.
 struct Script {
