@@ -147,6 +147,10 @@ int create_window()
     if (!window_record)
         return -1;
     window_record->active = 1;
+    WindowRecord* r = window_record;
+    const DisplayWindow display_window = { app_window, &r->full_screen, &r->quit, &r->mode_width, &r->mode_height,
+        &r->mode_bits, &r->requested_width, &r->requested_height, &r->requested_bits, hide_cursor };
+    display_attach_window(&display_window);
     return 0;
 }
 
@@ -154,6 +158,7 @@ void destroy_window()
 {
     if (window_record && window_record->cursor_hidden)
         show_cursor();
+    display_attach_window(nullptr);
     if (app_window)
         SDL_DestroyWindow(app_window);
     app_window = nullptr;

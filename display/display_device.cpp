@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/window.h"
 #include "display/present.h"
 
 Surface display_records[DISPLAY_MAX_RECORDS];
@@ -53,6 +52,8 @@ struct DisplayDevice {
     uint64_t frames_shown;
 };
 DisplayDevice device = {};
+// The attached window; all null while none is (before the window exists, after it is destroyed).
+DisplayWindow host = {};
 
 uint32_t expand16[65536]; // 16-bit display pixel -> XRGB8888, for expand16_bits
 int expand16_bits = 0;
@@ -91,7 +92,7 @@ int desktop_bits()
 int automatic_window_scale(int width, int height)
 {
     SDL_Rect usable;
-    const int index = app_window ? SDL_GetWindowDisplayIndex(app_window) : 0;
+    const int index = host.window ? SDL_GetWindowDisplayIndex(host.window) : 0;
     if (SDL_GetDisplayUsableBounds(index < 0 ? 0 : index, &usable) != 0)
         return 1;
     int scale = MAX_WINDOW_SCALE;
@@ -104,7 +105,7 @@ int automatic_window_scale(int width, int height)
 int refresh_rate()
 {
     SDL_DisplayMode mode;
-    const int index = SDL_GetWindowDisplayIndex(app_window);
+    const int index = SDL_GetWindowDisplayIndex(host.window);
     if (SDL_GetCurrentDisplayMode(index < 0 ? 0 : index, &mode) != 0)
         return 0;
     return mode.refresh_rate;
@@ -117,7 +118,7 @@ SDL_Renderer* create_renderer()
     const int hz = refresh_rate();
     device.refresh_ms = 1000.0 / (hz > 0 ? hz : 60);
     const bool vsync = !device.vsync_given_up && hz >= MIN_VSYNC_REFRESH_HZ;
-    SDL_Renderer* renderer = SDL_CreateRenderer(app_window, -1, vsync ? SDL_RENDERER_PRESENTVSYNC : 0);
+    SDL_Renderer* renderer = SDL_CreateRenderer(host.window, -1, vsync ? SDL_RENDERER_PRESENTVSYNC : 0);
     SDL_RendererInfo info;
     device.vsync = renderer && SDL_GetRendererInfo(renderer, &info) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC);
     device.slow_presents = 0;
@@ -235,10 +236,9 @@ void reset_record_updates()
 
 int rebuild_with_requested_mode()
 {
-    if (!window_record)
+    if (!host.full_screen)
         return -1;
-    return display_set_mode(
-        window_record->requested_width, window_record->requested_height, window_record->requested_bits);
+    return display_set_mode(*host.requested_width, *host.requested_height, *host.requested_bits);
 }
 
 // The overlay as a blended texture over the picture, in the picture's (logical) coordinates.
@@ -400,13 +400,18 @@ int display_init()
 {
     display_release_surfaces();
     if (!device.opened) {
-        if (!device.virtual_sink && (!app_window || !display_available()))
+        if (!device.virtual_sink && (!host.window || !display_available()))
             return -1;
         device.opened = true;
     }
     display_access
         = DisplayAccess { restore_hook, lock_back_hook, unlock_back_hook, lock_front_hook, unlock_front_hook };
     return 0;
+}
+
+void display_attach_window(const DisplayWindow* window)
+{
+    host = window ? *window : DisplayWindow {};
 }
 
 void display_set_virtual(DisplayFrameSink sink, void* context)
@@ -423,13 +428,13 @@ bool display_is_virtual()
 int display_set_mode(int width, int height, int bits)
 {
     display_release_surfaces();
-    if (!window_record || (!app_window && !device.virtual_sink) || !device.opened || width <= 0 || height <= 0)
+    if (!host.full_screen || (!host.window && !device.virtual_sink) || !device.opened || width <= 0 || height <= 0)
         return -1;
-    window_record->requested_width = width;
-    window_record->requested_height = height;
-    window_record->requested_bits = bits;
+    *host.requested_width = width;
+    *host.requested_height = height;
+    *host.requested_bits = bits;
 
-    const bool full = window_record->full_screen != 0;
+    const bool full = *host.full_screen != 0;
     int use_bits = bits;
     if (!full || (bits != 8 && bits != 15 && bits != 16 && bits != 24 && bits != 32))
         use_bits = desktop_bits();
@@ -446,26 +451,26 @@ int display_set_mode(int width, int height, int bits)
         if (!device.virtual_picture)
             return -1;
     } else if (full) {
-        if (SDL_SetWindowFullscreen(app_window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+        if (SDL_SetWindowFullscreen(host.window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
             // No full screen here: the switch falls back to a window, which sets the mode itself.
             display_set_fullscreen(false);
-            return device.renderer && !window_record->full_screen ? 0 : -1;
+            return device.renderer && !*host.full_screen ? 0 : -1;
         }
-        SDL_ShowWindow(app_window);
-        hide_cursor();
+        SDL_ShowWindow(host.window);
+        host.hide_cursor();
     } else {
-        SDL_SetWindowFullscreen(app_window, 0);
+        SDL_SetWindowFullscreen(host.window, 0);
         const int scale = display_scale_for_window(width, height);
         // SDL keeps the desktop size after full screen unless the window is sized again.
-        SDL_SetWindowSize(app_window, width * scale, height * scale);
+        SDL_SetWindowSize(host.window, width * scale, height * scale);
         // Centred from the size just asked for, once shown: SDL may not pass the position of a
         // hidden window on to the window manager.
-        SDL_ShowWindow(app_window);
-        const int index = SDL_GetWindowDisplayIndex(app_window);
+        SDL_ShowWindow(host.window);
+        const int index = SDL_GetWindowDisplayIndex(host.window);
         SDL_Rect bounds;
         if (SDL_GetDisplayBounds(index < 0 ? 0 : index, &bounds) == 0)
             SDL_SetWindowPosition(
-                app_window, bounds.x + (bounds.w - width * scale) / 2, bounds.y + (bounds.h - height * scale) / 2);
+                host.window, bounds.x + (bounds.w - width * scale) / 2, bounds.y + (bounds.h - height * scale) / 2);
     }
 
     if (!device.virtual_sink) {
@@ -541,25 +546,23 @@ int display_set_mode(int width, int height, int bits)
     if (display_record_count == 2)
         display_records[1] = display_records[0];
 
-    window_record->mode_width = width;
-    window_record->mode_height = height;
-    window_record->mode_bits = use_bits;
+    *host.mode_width = width;
+    *host.mode_height = height;
+    *host.mode_bits = use_bits;
     return 0;
 }
 
 void display_set_fullscreen(bool on)
 {
-    if (!window_record || (window_record->full_screen != 0) == on)
+    if (!host.full_screen || (*host.full_screen != 0) == on)
         return;
     for (;;) {
         display_shutdown();
-        window_record->full_screen = on ? 1 : 0;
+        *host.full_screen = on ? 1 : 0;
         if (display_init() == 0
-            && display_set_mode(
-                   window_record->requested_width, window_record->requested_height, window_record->requested_bits)
-                == 0)
+            && display_set_mode(*host.requested_width, *host.requested_height, *host.requested_bits) == 0)
             return;
-        if (on && window_record->full_screen) {
+        if (on && *host.full_screen) {
             on = false; // one retry in a window
             continue;
         }
@@ -576,9 +579,9 @@ void display_set_fullscreen(bool on)
 void display_shutdown()
 {
     display_release_surfaces();
-    if (window_record && window_record->full_screen && app_window)
-        SDL_SetWindowFullscreen(app_window, 0);
-    if (window_record && window_record->quit) {
+    if (host.full_screen && *host.full_screen && host.window)
+        SDL_SetWindowFullscreen(host.window, 0);
+    if (host.quit && *host.quit) {
         device.opened = false;
         display_access = DisplayAccess {};
         current_display_record = nullptr;
@@ -672,7 +675,7 @@ void show_frame()
         present_renderer();
     }
     device.frames_shown++;
-    if (window_record && window_record->full_screen) {
+    if (host.full_screen && *host.full_screen) {
         display_flip_counter++;
         current_display_record = &display_records[display_flip_counter % uint32_t(display_record_count)];
     }

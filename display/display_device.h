@@ -11,7 +11,28 @@
 
 #include "display/surface.h"
 
+struct SDL_Window;
+
 constexpr int DISPLAY_MAX_RECORDS = 2;
+
+// The window the display shows in, handed down by the window's owner. The mode state stays in
+// the owner's window record: the display reads and writes it there through these pointers.
+struct DisplayWindow {
+    SDL_Window* window; // null when no display could be opened (a virtual display needs none)
+    int32_t* full_screen; // the kind of mode display_set_mode sets; display_set_fullscreen changes it
+    const int32_t* quit; // once set, display_shutdown closes the display for good
+    int32_t* mode_width; // the mode in use, stored by display_set_mode
+    int32_t* mode_height;
+    int32_t* mode_bits;
+    int32_t* requested_width; // the mode last asked for, kept for rebuilding the display
+    int32_t* requested_height;
+    int32_t* requested_bits;
+    void (*hide_cursor)(); // called when full screen is shown
+};
+
+// Copies the window record (every pointer in it set); null detaches it. Without a window the
+// mode cannot be set.
+void display_attach_window(const DisplayWindow* window);
 
 // The display records (storage fixed for the process: pointers to them never dangle), how many
 // are in use (1 in a window, 2 in full screen) and the flips since the last mode set.
