@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <system_error>
 #include <unistd.h>
@@ -16,9 +17,11 @@
 #include "app/demo.h"
 #include "app/window.h"
 #include "display/surface.h"
+#include "gfx2d/anim.h"
 #include "gfx2d/image.h"
 #include "render3d/mesh.h"
 #include "tools/lib/acg_writer.h"
+#include "tools/lib/anim_writer.h"
 #include "tools/lib/ma_writer.h"
 
 namespace scene_script {
@@ -178,6 +181,24 @@ struct TempDataFolder {
             std::filesystem::copy_file(std::filesystem::path(MW_BINARY_DIR) / "data" / name, root / "data" / name,
                 std::filesystem::copy_options::overwrite_existing);
     }
+    // Writes these bytes as data/<name>.
+    void write(const std::string& name, const std::vector<uint8_t>& bytes) const
+    {
+        std::ofstream(root / "data" / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
 };
+
+// An animation stream of `frames` frames; frame k (1-based) is filled with palette index k.
+inline std::vector<uint8_t> numbered_stream(int frames)
+{
+    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> indices(RLM_FRAME_PIXELS);
+    for (int k = 1; k <= frames; ++k) {
+        std::fill(indices.begin(), indices.end(), uint8_t(k));
+        encode_rlm_frame(indices.data(), RLM_FRAME_PIXELS, &bytes);
+    }
+    return bytes;
+}
 
 } // namespace scene_script
