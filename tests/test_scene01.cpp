@@ -2,16 +2,13 @@
 // composite, the noise and the scene loop are pinned by the golden frames (one inside a burst).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "app/demo.h"
-#include "scene_script.h"
+#include "app/window.h"
 #include "scenes/scene01_rings.h"
 
 namespace {
-
-constexpr int PIXELS = 320 * 240;
 
 TEST(RingsSong, CountFollowsPositionAndRowSmearFallsFrom23AndSyncOneStartsTheNoise)
 {
