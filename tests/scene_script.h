@@ -1,5 +1,5 @@
 // scene_script.h -- test support for scene functions: a fake clock that plays a script of scene
-// numbers and stalls, shared Surfaces, small meshes and pictures made in memory, a camera
+// numbers and stalls, shared Surfaces, small meshes, pictures and animation streams made in memory, a camera
 // reference for 3D scenes, and a temporary data folder to run scenes in.
 #pragma once
 
@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <system_error>
 #include <unistd.h>
@@ -16,9 +17,11 @@
 #include "app/demo.h"
 #include "app/window.h"
 #include "display/surface.h"
+#include "gfx2d/anim.h"
 #include "gfx2d/image.h"
 #include "render3d/mesh.h"
 #include "tools/formats/acg_writer.h"
+#include "tools/formats/anim_writer.h"
 #include "tools/formats/ma_writer.h"
 
 namespace scene_script {
@@ -133,6 +136,18 @@ inline void fill(Surface* s, uint32_t colour)
     std::fill_n(pixels(s), size_t(s->width) * s->height, colour);
 }
 
+// An animation stream of `frames` frames; frame k (1-based) is filled with palette index k.
+inline std::vector<uint8_t> numbered_stream(int frames)
+{
+    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> indices(RLM_FRAME_PIXELS);
+    for (int k = 1; k <= frames; ++k) {
+        std::fill(indices.begin(), indices.end(), uint8_t(k));
+        encode_rlm_frame(indices.data(), RLM_FRAME_PIXELS, &bytes);
+    }
+    return bytes;
+}
+
 // Camera space as the 3D scenes describe their cameras: move the world point by the camera's
 // offsets, turn it about y by the heading, then roll it about the view axis. Written out one
 // rotation at a time, apart from the engine's matrices.
@@ -177,6 +192,12 @@ struct TempDataFolder {
         for (const std::string& name : names)
             std::filesystem::copy_file(std::filesystem::path(MW_BINARY_DIR) / "data" / name, root / "data" / name,
                 std::filesystem::copy_options::overwrite_existing);
+    }
+    // Writes these bytes as data/<name>.
+    void write(const std::string& name, const std::vector<uint8_t>& bytes) const
+    {
+        std::ofstream(root / "data" / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     }
 };
 
