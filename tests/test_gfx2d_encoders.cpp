@@ -1,7 +1,6 @@
 // test_gfx2d_encoders.cpp -- encoders round-trip through the engine's loaders and decoders.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -14,23 +13,9 @@
 #include "tools/lib/acg_writer.h"
 #include "tools/lib/anim_writer.h"
 #include "tools/lib/png_io.h"
+#include "surface_fixture.h"
 
 namespace {
-
-// Draws an encoded picture over black and returns the Surface's pixels.
-std::vector<uint32_t> draw_over_black(const std::vector<uint8_t>& file, int width, int height)
-{
-    Image* image = load_acg_memory(file.data(), file.size());
-    EXPECT_NE(image, nullptr);
-    Surface* s = create_surface(width, height, 32);
-    std::memset(s->pixels, 0, size_t(width) * height * 4);
-    draw_image(s, image, 0, 0);
-    std::vector<uint32_t> out(
-        reinterpret_cast<uint32_t*>(s->pixels), reinterpret_cast<uint32_t*>(s->pixels) + width * height);
-    destroy_surface(s);
-    destroy_image(image);
-    return out;
-}
 
 uint32_t mix(uint32_t v)
 {
@@ -66,50 +51,25 @@ TEST(AcgEncoder, PremultipliesAndRoundTripsMixedRuns)
         }
     std::vector<uint8_t> file;
     ASSERT_TRUE(encode_acg_rgba(rgba.data(), w, h, &file));
-    const auto pixels = draw_over_black(file, w, h);
+    Image* image = load_acg_memory(file.data(), file.size());
+    ASSERT_NE(image, nullptr);
+    auto s = make_surface(w, h);
+    draw_image(s.get(), image, 0, 0);
     for (int i = 0; i < w * h; ++i) {
         const uint8_t* p = &rgba[size_t(i) * 4];
-        ASSERT_EQ(pixels[size_t(i)], premultiply_rgba(p[0], p[1], p[2], p[3])) << "pixel " << i;
+        ASSERT_EQ(pixel(s.get(), i % w, i / w), premultiply_rgba(p[0], p[1], p[2], p[3])) << "pixel " << i;
     }
-    // Row 4 is one colour: fills of at most 1024 pixels, so two runs, two colours.
-    Image* image = load_acg_memory(file.data(), file.size());
-    const int row4 = image->row_code[4];
-    EXPECT_EQ(image->code_count - row4, 2);
-    EXPECT_EQ(image->codes[row4], acg_code(AcgOp::FILL, 1024));
-    EXPECT_EQ(image->codes[row4 + 1], acg_code(AcgOp::FILL, 276));
-    EXPECT_EQ(image->row_colour[4], image->colour_count - 2);
+    // Row 4 is one colour: fills of at most 1024 pixels, so two runs.
+    EXPECT_EQ(image->code_count - image->row_code[4], 2);
+    EXPECT_EQ(image->codes[image->row_code[4]], acg_code(AcgOp::FILL, 1024));
     destroy_image(image);
-}
-
-TEST(AcgEncoder, LayoutOfASmallPicture)
-{
-    // Row 0: skip 2, copy 2; row 1: fill 4 translucent; row 2: fully transparent.
-    const uint32_t c[12]
-        = { 0, 0, 0xFF010203u, 0xFF040506u, 0x80402010u, 0x80402010u, 0x80402010u, 0x80402010u, 0, 0, 0, 0 };
-    std::vector<uint8_t> f;
-    ASSERT_TRUE(encode_acg(c, 4, 3, &f));
-    ASSERT_EQ(f.size(), size_t(28 + 3 * 4 + 5 * 2));
-    EXPECT_EQ(load_u32(f.data()), ACG_MAGIC);
-    EXPECT_EQ(load_u32(f.data() + 8), 3u); // colours
-    EXPECT_EQ(load_u32(f.data() + 12), 5u); // codes
-    const uint8_t* codes = f.data() + 40;
-    EXPECT_EQ(load_u16(codes + 0), acg_code(AcgOp::SKIP, 2));
-    EXPECT_EQ(load_u16(codes + 2), acg_code(AcgOp::COPY, 2));
-    EXPECT_EQ(load_u16(codes + 4), 0x0C00); // NEW_ROW of one row
-    EXPECT_EQ(load_u16(codes + 6), acg_code(AcgOp::BLEND_FILL, 4));
-    EXPECT_EQ(load_u16(codes + 8), 0x0C00);
-    EXPECT_FALSE(encode_acg(c, 0, 3, &f));
-    EXPECT_FALSE(encode_acg(c, 4097, 1, &f));
+    EXPECT_FALSE(encode_acg_rgba(rgba.data(), 0, 3, &file));
+    EXPECT_FALSE(encode_acg_rgba(rgba.data(), 4097, 1, &file));
 }
 
 TEST(AcgEncoder, UnpremultiplyInvertsRepresentableColours)
 {
     uint8_t rgba[4];
-    unpremultiply_colour(premultiply_rgba(10, 102, 255, 128), rgba);
-    EXPECT_EQ(rgba[0], 10);
-    EXPECT_EQ(rgba[1], 102);
-    EXPECT_EQ(rgba[2], 255);
-    EXPECT_EQ(rgba[3], 128);
     // Every premultiplied colour survives the trip to straight alpha and back.
     for (uint32_t a = 1; a < 256; ++a)
         for (uint32_t c = 0; c <= a; ++c) {
@@ -117,8 +77,7 @@ TEST(AcgEncoder, UnpremultiplyInvertsRepresentableColours)
             ASSERT_EQ(premultiply_rgba(rgba[0], rgba[1], rgba[2], rgba[3]), a << 24 | c << 16 | c) << a << " " << c;
         }
     unpremultiply_colour(0x00102030u, rgba);
-    EXPECT_EQ(rgba[3], 0);
-    EXPECT_EQ(rgba[0], 0);
+    EXPECT_EQ(load_u32(rgba), 0u);
 }
 
 TEST(RlmEncoder, ChoosesShortAndLongRunsAndDecodesBack)
@@ -146,25 +105,21 @@ TEST(RlmEncoder, ChoosesShortAndLongRunsAndDecodesBack)
         palette[i] = uint32_t(i) * 0x010101u;
     ByteStream stream;
     init_byte_stream(&stream, bytes.data(), bytes.size());
-    Surface* s = create_surface(RLM_FRAME_WIDTH, RLM_FRAME_HEIGHT, 32);
-    const uint32_t* px = reinterpret_cast<uint32_t*>(s->pixels);
-    ASSERT_EQ(decode_rlm_frame(&stream, RLM_FRAME_PIXELS, s, palette), 0);
+    auto s = make_surface(RLM_FRAME_WIDTH, RLM_FRAME_HEIGHT);
+    const uint32_t* px = surface_row32(s.get(), 0);
+    ASSERT_EQ(decode_rlm_frame(&stream, RLM_FRAME_PIXELS, s.get(), palette), 0);
     for (int i = 0; i < RLM_FRAME_PIXELS; ++i)
         ASSERT_EQ(px[i], palette[frame[size_t(i)]]) << i;
-    ASSERT_EQ(decode_rlm_frame(&stream, RLM_FRAME_PIXELS, s, palette), 0);
-    EXPECT_EQ(px[RLM_FRAME_PIXELS - 1], 0x070707u);
-    // The decode after the last frame finds no data: it sets the flag, reports the end and
-    // leaves the last frame on show.
-    EXPECT_EQ(decode_rlm_frame(&stream, RLM_FRAME_PIXELS, s, palette), 1);
-    EXPECT_TRUE(stream.at_end);
-    EXPECT_EQ(px[0], 0x070707u);
-    EXPECT_EQ(decode_rlm_frame(&stream, RLM_FRAME_PIXELS, s, palette), 1);
-    destroy_surface(s);
+    ASSERT_EQ(decode_rlm_frame(&stream, RLM_FRAME_PIXELS, s.get(), palette), 0);
+    EXPECT_EQ(count_not(s.get(), 0x070707u), 0);
+    // The decode after the last frame finds no data: it reports the end and leaves the last frame.
+    EXPECT_EQ(decode_rlm_frame(&stream, RLM_FRAME_PIXELS, s.get(), palette), 1);
+    EXPECT_EQ(count_not(s.get(), 0x070707u), 0);
 }
 
-TEST(PalWriter, WritesEntry255FirstAndLoadsBack)
+TEST(Pal, Entry255FirstShortAndMissingFiles)
 {
-    uint32_t palette[256];
+    uint32_t palette[256], loaded[256];
     for (int i = 0; i < 256; ++i)
         palette[i] = mix(uint32_t(i)) & 0xFFFFFFu;
     std::vector<uint8_t> bytes;
@@ -172,9 +127,16 @@ TEST(PalWriter, WritesEntry255FirstAndLoadsBack)
     ASSERT_EQ(bytes.size(), 768u);
     EXPECT_EQ(bytes[0], uint8_t(palette[255] >> 16));
     EXPECT_EQ(bytes[767], uint8_t(palette[0]));
-    uint32_t loaded[256];
-    load_pal_memory(bytes.data(), bytes.size(), loaded);
+    const std::string path = std::string(MW_BINARY_DIR) + "/test_gfx2d_encoders.pal";
+    ASSERT_TRUE(write_file_bytes(path, bytes.data(), bytes.size()));
+    ASSERT_EQ(load_pal(path.c_str(), loaded), 1);
     EXPECT_EQ(std::memcmp(loaded, palette, sizeof palette), 0);
+    ASSERT_TRUE(write_file_bytes(path, bytes.data(), 4)); // short: the rest reads as 0
+    ASSERT_EQ(load_pal(path.c_str(), loaded), 1);
+    EXPECT_EQ(loaded[255], palette[255]);
+    EXPECT_EQ(loaded[254], uint32_t(bytes[3]) << 16);
+    EXPECT_EQ(loaded[0], 0u);
+    EXPECT_EQ(load_pal((path + ".missing").c_str(), loaded), 0);
 }
 
 TEST(Quantizer, KeepsSmallPalettesExactAndReducesLargeOnes)
@@ -205,69 +167,55 @@ TEST(Quantizer, KeepsSmallPalettesExactAndReducesLargeOnes)
 
 namespace {
 
-std::string tool(const char* name)
+// Runs a converter from the build's tools folder with the arguments; true when it succeeds.
+bool run_tool(const char* name, const std::string& arguments)
 {
-    return std::string(MW_BINARY_DIR) + "/tools/" + name;
+    return std::system((std::string(MW_BINARY_DIR) + "/tools/" + name + " " + arguments + " >/dev/null 2>&1").c_str())
+        == 0;
 }
 
 } // namespace
 
-TEST(Converters, PngThroughAcgAndBackIsExact)
+TEST(Converters, PngThroughAcgAndFramesThroughRlmAndBackAreExact)
 {
     // A picture whose straight colours survive premultiplication: transparent pixels are all
     // zero, translucent ones are taken through premultiply/unpremultiply once.
     const int w = 37, h = 9;
-    std::vector<uint8_t> rgba(size_t(w) * h * 4);
+    std::vector<uint8_t> rgba(size_t(w) * h * 4), back;
     for (int i = 0; i < w * h; ++i) {
         const uint32_t r = mix(uint32_t(i) + 77);
         const uint8_t a = i % 3 == 0 ? 0 : i % 3 == 1 ? 255 : uint8_t(r >> 24);
-        const uint32_t c = premultiply_rgba(uint8_t(r), uint8_t(r >> 8), uint8_t(r >> 16), a);
-        unpremultiply_colour(c, &rgba[size_t(i) * 4]);
+        unpremultiply_colour(premultiply_rgba(uint8_t(r), uint8_t(r >> 8), uint8_t(r >> 16), a), &rgba[size_t(i) * 4]);
     }
-    const std::string base = std::string(MW_BINARY_DIR) + "/test_gfx2d_conv";
-    ASSERT_TRUE(write_png_rgba(base + ".png", w, h, rgba.data()));
-    ASSERT_EQ(std::system((tool("png2acg") + " " + base + ".png " + base + ".acg").c_str()), 0);
-    ASSERT_EQ(std::system((tool("acg2png") + " " + base + ".acg " + base + "2.png").c_str()), 0);
-    int w2 = 0, h2 = 0;
-    std::vector<uint8_t> back;
-    ASSERT_TRUE(read_png_rgba(base + "2.png", &w2, &h2, &back));
-    EXPECT_EQ(w2, w);
-    EXPECT_EQ(h2, h);
-    EXPECT_EQ(back, rgba);
-    EXPECT_NE(std::system((tool("acg2png") + " " + base + ".png " + base + "3.png 2>/dev/null").c_str()), 0);
-}
-
-TEST(Converters, PngFramesThroughRlmAndBack)
-{
     namespace fs = std::filesystem;
-    const fs::path dir = fs::path(MW_BINARY_DIR) / "test_gfx2d_frames";
-    fs::remove_all(dir);
-    fs::create_directories(dir / "in");
-    std::vector<std::vector<uint8_t>> frames;
+    const std::string d = (fs::path(MW_BINARY_DIR) / "test_gfx2d_conv").string();
+    fs::remove_all(d);
+    fs::create_directories(d + "/in");
+    int w2 = 0, h2 = 0;
+    ASSERT_TRUE(write_png_rgba(d + "/a.png", w, h, rgba.data()));
+    ASSERT_TRUE(run_tool("png2acg", d + "/a.png " + d + "/a.acg"));
+    ASSERT_TRUE(run_tool("acg2png", d + "/a.acg " + d + "/b.png"));
+    ASSERT_TRUE(read_png_rgba(d + "/b.png", &w2, &h2, &back));
+    EXPECT_EQ(std::pair(w2, h2), std::pair(w, h));
+    EXPECT_EQ(back, rgba);
+    EXPECT_FALSE(run_tool("acg2png", d + "/a.png " + d + "/c.png"));
+
+    // Three opaque 160x120 frames of stripes through an animation and its palette.
+    std::vector<std::vector<uint8_t>> frames(3, std::vector<uint8_t>(RLM_FRAME_PIXELS * 4, 255));
     for (int f = 0; f < 3; ++f) {
-        std::vector<uint8_t> rgba(RLM_FRAME_PIXELS * 4);
         for (int i = 0; i < RLM_FRAME_PIXELS; ++i) {
             const uint32_t c = (i / 160 + f * 7) % 50 < 25 ? 0x203040u * uint32_t(i % 5) : 0xFF8000u;
-            rgba[size_t(i) * 4] = uint8_t(c >> 16);
-            rgba[size_t(i) * 4 + 1] = uint8_t(c >> 8);
-            rgba[size_t(i) * 4 + 2] = uint8_t(c);
-            rgba[size_t(i) * 4 + 3] = 255;
+            for (int k = 0; k < 3; ++k)
+                frames[size_t(f)][size_t(i) * 4 + size_t(k)] = uint8_t(c >> (16 - 8 * k));
         }
-        char name[32];
-        std::snprintf(name, sizeof name, "f%02d.png", f);
-        ASSERT_TRUE(write_png_rgba((dir / "in" / name).string(), 160, 120, rgba.data()));
-        frames.push_back(rgba);
+        const std::string name = "/in/f0" + std::to_string(f) + ".png";
+        ASSERT_TRUE(write_png_rgba(d + name, 160, 120, frames[size_t(f)].data()));
     }
-    const std::string d = dir.string();
-    ASSERT_EQ(std::system((tool("pngs2rlm") + " " + d + "/in " + d + "/a.rlm " + d + "/a.pal >/dev/null").c_str()), 0);
-    ASSERT_EQ(std::system((tool("rlm2pngs") + " " + d + "/a.rlm " + d + "/a.pal " + d + "/out >/dev/null").c_str()), 0);
+    ASSERT_TRUE(run_tool("pngs2rlm", d + "/in " + d + "/a.rlm " + d + "/a.pal"));
+    ASSERT_TRUE(run_tool("rlm2pngs", d + "/a.rlm " + d + "/a.pal " + d + "/out"));
     for (int f = 0; f < 3; ++f) {
-        char name[32];
-        std::snprintf(name, sizeof name, "/out/frame_%04d.png", f);
-        int w = 0, h = 0;
-        std::vector<uint8_t> back;
-        ASSERT_TRUE(read_png_rgba(d + name, &w, &h, &back));
+        ASSERT_TRUE(read_png_rgba(d + "/out/frame_000" + std::to_string(f) + ".png", &w2, &h2, &back));
         EXPECT_EQ(back, frames[size_t(f)]) << f;
     }
-    EXPECT_FALSE(fs::exists(dir / "out" / "frame_0003.png"));
+    EXPECT_FALSE(fs::exists(d + "/out/frame_0003.png"));
 }
