@@ -1,16 +1,13 @@
-// test_gfx2d_tables.cpp -- wrap_index, warps, the coordinate table generators, falloff, particles, faces.
+// test_gfx2d_tables.cpp -- wrap_index, warps, the coordinate table generators, falloff, particle starts.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <array>
 #include <cmath>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "display/demo_rand.h"
 #include "gfx2d/tables.h"
-#include "tools/lib/acg_writer.h"
 
 namespace {
 
@@ -18,6 +15,15 @@ struct TablePair {
     std::vector<uint16_t> u = std::vector<uint16_t>(TABLE_SIZE), v = std::vector<uint16_t>(TABLE_SIZE);
     uint16_t U(int x, int y) const { return u[size_t(y * 320 + x)]; }
     uint16_t V(int x, int y) const { return v[size_t(y * 320 + x)]; }
+
+    // Entries worked out by hand, each {x, y, U, V}.
+    void expect(std::initializer_list<std::array<int, 4>> entries) const
+    {
+        for (const auto& e : entries) {
+            EXPECT_EQ(U(e[0], e[1]), e[2]) << "U at " << e[0] << "," << e[1];
+            EXPECT_EQ(V(e[0], e[1]), e[3]) << "V at " << e[0] << "," << e[1];
+        }
+    }
 };
 
 uint32_t mix(uint32_t v)
@@ -87,38 +93,29 @@ TEST(BumpTables, FlatIsIdentityAndSlopesDisplace)
     for (int y = 0; y < 240; ++y)
         for (int x = 0; x < 320; ++x)
             heights[size_t(y * 320 + x)] = uint8_t((x + 2 * y) & 0xFF);
+    // U = x + 3 * (-1) and V = y + 3 * (-2), clamped; the last column and row compare with
+    // themselves; where the byte wraps (x + 2y = 255 -> 256 = 0) the slopes are +255 and +254.
     make_bump_tables(heights.data(), t.u.data(), t.v.data(), 3);
-    EXPECT_EQ(t.U(10, 5), 7); // 10 + 3 * (-1)
-    EXPECT_EQ(t.V(10, 5), 0); // 5 + 3 * (-2), clamped
-    EXPECT_EQ(t.V(10, 50), 44); // 50 - 6
-    EXPECT_EQ(t.U(319, 5), 319); // last column compares with itself
-    EXPECT_EQ(t.V(10, 239), 239);
-    EXPECT_EQ(t.U(0, 0), 0); // clamped at the left
-    // Where the byte wraps (x + 2y = 255 -> 256 = 0) the slope is +255: clamped to the right.
-    EXPECT_EQ(t.U(255, 0), 319);
+    t.expect({ { 10, 5, 7, 0 }, { 10, 50, 7, 44 }, { 319, 5, 319, 0 }, { 10, 239, 7, 239 }, { 0, 0, 0, 0 },
+        { 255, 0, 319, 239 } });
 }
 
 TEST(TwistTables, AxesAndEntries)
 {
     TablePair t;
     make_twist_tables(t.u.data(), t.v.data(), 2.5e-5f, 320, 240);
-    EXPECT_EQ(t.U(9, 120), 0); // no turn on the axes through the centre
-    EXPECT_EQ(t.V(160, 7), 0);
     // (0, 0): B * dy = -691.19998 -> -691 -> 268; dx * A = -518.39999 -> -518 -> 201.
-    EXPECT_EQ(t.U(0, 0), 268);
-    EXPECT_EQ(t.V(0, 0), 201);
-    EXPECT_EQ(t.U(319, 239), 77);
-    EXPECT_EQ(t.V(319, 239), 58);
-    EXPECT_EQ(t.U(37, 200), 72); // 392.498 -> 392 -> 72
-    EXPECT_EQ(t.V(37, 200), 161); // -78.72 -> -78 -> 161
+    // (37, 200): 392.498 -> 392 -> 72; -78.72 -> -78 -> 161. On the axes through the centre one
+    // of them is 0: (9, 120): dx * A = -151 * 1.44 -> -217 -> 22; (160, 7): -113 * 2.56 -> -289 -> 30.
+    t.expect({ { 0, 0, 268, 201 }, { 319, 239, 77, 58 }, { 37, 200, 72, 161 }, { 9, 120, 0, 22 }, { 160, 7, 30, 0 } });
 }
 
 TEST(LensTables, CentreSymmetryAndEntries)
 {
     TablePair t;
     make_lens_tables(t.u.data(), t.v.data(), 1.4f, 5.0f, 7.0f, 320, 480);
-    EXPECT_EQ(t.U(160, 120), 0);
-    EXPECT_EQ(t.V(160, 120), 0);
+    // (0, 0): -169.40 -> -169 -> 150 and -181.50 -> -181 -> 298; (300, 17): V -161.71 -> -161 -> 318.
+    t.expect({ { 160, 120, 0, 0 }, { 0, 0, 150, 298 }, { 300, 17, 153, 318 } });
     // Before wrapping U is odd about column 160 and V odd about row 120: a positive r wraps
     // to r, its negative to W - 1 - r.
     for (int y = 0; y < 240; ++y)
@@ -131,10 +128,6 @@ TEST(LensTables, CentreSymmetryAndEntries)
             const int down = t.V(x, 120 + d), up = t.V(x, 120 - d);
             ASSERT_EQ(down, up == 0 ? 0 : 479 - up) << x << "," << d;
         }
-    EXPECT_EQ(t.U(0, 0), 150); // -169.40 -> -169 -> 150
-    EXPECT_EQ(t.V(0, 0), 298); // -181.50 -> -181 -> 298
-    EXPECT_EQ(t.U(300, 17), 153);
-    EXPECT_EQ(t.V(300, 17), 318); // -161.71 -> -161 -> 318
 }
 
 TEST(Falloff, EntriesAndLayout)
@@ -176,29 +169,4 @@ TEST(ParticleStarts, TwoRandsPerRecordInOrder)
     std::memcpy(&untouched, &p[2], 4);
     EXPECT_EQ(untouched, 0xEEEEEEEEu);
     EXPECT_EQ(demo_rand(), 19169); // the fifth value: exactly four were drawn
-}
-
-TEST(Faces, LoadOnlyWithAllThreePictures)
-{
-    const std::string dir = std::string(MW_BINARY_DIR) + "/test_gfx2d_faces_";
-    const uint32_t px[2] = { 0xFF112233u, 0 };
-    const std::string p1 = dir + "1.acg", p2 = dir + "2.acg", p3 = dir + "3.acg";
-    const char* paths[3] = { p1.c_str(), p2.c_str(), p3.c_str() };
-    ASSERT_TRUE(write_acg_file(p1, px, 2, 1));
-    ASSERT_TRUE(write_acg_file(p2, px, 1, 2));
-    std::remove(p3.c_str());
-    FaceSet set {}, ok {};
-    EXPECT_EQ(load_faces(&set, paths), 0);
-    ASSERT_TRUE(write_acg_file(p3, px, 2, 1));
-    ASSERT_EQ(load_faces(&ok, paths), 1);
-    EXPECT_EQ(ok.faces[1]->height, 2);
-    EXPECT_EQ(ok.draw_b[19][1], 76.0); // particles start 4 apart down the stream
-    // The records live until exit in the demo; the test releases them.
-    for (FaceSet* f : { &set, &ok }) {
-        for (Image* image : f->faces)
-            destroy_image(image);
-        for (void* p : { (void*)f->stream_a, (void*)f->stream_b, (void*)f->draw_a, (void*)f->draw_b, (void*)f->sizes,
-                 (void*)f->colours })
-            std::free(p);
-    }
 }
