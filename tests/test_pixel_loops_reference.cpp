@@ -7,16 +7,12 @@
 #include <random>
 #include <vector>
 
-#include "display/surface.h"
+#include "display/numeric.h"
 #include "effects/light.h"
 #include "gfx2d/blit.h"
+#include "surface_fixture.h"
 
 namespace {
-
-int32_t trunc_or_min(double v)
-{
-    return v >= -2147483648.0 && v < 2147483648.0 ? int32_t(v) : INT32_MIN;
-}
 
 // min(255, byte + (colour byte × I) >> 8) for each of the four bytes, I of any size.
 uint32_t add_bytes(uint32_t pixel, uint32_t colour, int64_t intensity)
@@ -38,23 +34,23 @@ void reference_shape(std::vector<uint32_t>* px, int width, int height, Shape sha
     const double cx = cx_f, cy = cy_f, a = a_f, b = b_f;
     const double e = double(a_f) * double(a_f) * double(b_f);
     const double outer = shape == Shape::DISC ? a : shape == Shape::GLOW ? std::sqrt(e) : a + b;
-    const int32_t y0 = std::max(0, trunc_or_min(cy - outer)), y1 = std::min(height, trunc_or_min(cy + outer + 1.5));
+    const int32_t y0 = std::max(0, trunc_i32(cy - outer)), y1 = std::min(height, trunc_i32(cy + outer + 1.5));
     auto visit = [&](int y, double dy, double from, double to) {
-        const int32_t x0 = std::max(0, trunc_or_min(from)), x1 = std::min(width, trunc_or_min(to));
+        const int32_t x0 = std::max(0, trunc_i32(from)), x1 = std::min(width, trunc_i32(to));
         double dx = double(x0) - cx;
         for (int32_t x = x0; x < x1; ++x, dx += 1.0) {
             uint32_t& p = (*px)[size_t(y * width + x)];
             if (shape == Shape::DISC) {
                 const double q = a * a - dy * dy - dx * dx;
                 if (q > 0.0)
-                    p = add_bytes(p, colour, trunc_or_min(double(colour >> 24) / (a * a) * q));
+                    p = add_bytes(p, colour, trunc_i32(double(colour >> 24) / (a * a) * q));
             } else if (shape == Shape::GLOW) {
                 const double q = e / (dx * dx + dy * dy);
                 if (!std::isnan(q))
-                    p = add_bytes(p, colour, trunc_or_min(std::min(q, 65536.0)));
+                    p = add_bytes(p, colour, trunc_i32(std::min(q, 65536.0)));
             } else {
                 const double d = std::fabs(std::sqrt(dx * dx + dy * dy) - a);
-                const int64_t t = trunc_or_min(256.0 / b * d); // NaN for b = 0: nothing lit
+                const int64_t t = trunc_i32(256.0 / b * d); // NaN for b = 0: nothing lit
                 if (d <= b && t >= 0)
                     p = add_bytes(p, colour, 256 - t);
             }
@@ -62,14 +58,10 @@ void reference_shape(std::vector<uint32_t>* px, int width, int height, Shape sha
     };
     double dy = double(y0) - cy;
     for (int32_t y = y0; y < y1; ++y, dy += 1.0) {
-        const double h = outer * outer - dy * dy;
-        if (shape == Shape::DISC && a * a - dy * dy < 0.0)
+        const double h = (shape == Shape::GLOW ? e : outer * outer) - dy * dy;
+        if (h < 0.0)
             continue;
-        if (shape == Shape::GLOW && e - dy * dy < 0.0)
-            continue;
-        if (shape == Shape::RING && h < 0.0)
-            continue;
-        const double so = std::sqrt(shape == Shape::DISC ? a * a - dy * dy : shape == Shape::GLOW ? e - dy * dy : h);
+        const double so = std::sqrt(h);
         const double hi = (a - b) * (a - b) - dy * dy;
         if (shape == Shape::RING && hi >= 0.0) {
             visit(y, dy, cx - so, cx - std::sqrt(hi) + 1.5);
@@ -89,8 +81,8 @@ TEST(PixelLoopsReference, LightShapesMatchPerPixelDefinitions)
     std::mt19937 rng(12345);
     std::uniform_real_distribution<float> pos(-30.0f, 90.0f), size(0.0f, 40.0f), small(0.0f, 8.0f);
     const int width = 61, height = 47;
-    Surface* s = create_surface(width, height, 32);
-    ASSERT_NE(s, nullptr);
+    auto surface = make_surface(width, height);
+    Surface* s = surface.get();
     for (int round = 0; round < 600; ++round) {
         std::vector<uint32_t> expected(size_t(width * height));
         for (auto& p : expected)
@@ -125,7 +117,6 @@ TEST(PixelLoopsReference, LightShapesMatchPerPixelDefinitions)
         ASSERT_EQ(wrong, 0) << "round " << round << " shape " << int(shape) << " at " << cx << "," << cy << " sizes "
                             << a << "," << b << " colour " << std::hex << colour;
     }
-    destroy_surface(s);
 }
 
 TEST(PixelLoopsReference, CrossFadeMatchesPerChannelFormulaAtEveryLevel)
