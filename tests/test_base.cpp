@@ -57,10 +57,6 @@ TEST(Pixel, SaturatingAddsPerByte)
 {
     EXPECT_EQ(add_saturate_bytes(0x80FF7F01u, 0x8001817Fu), 0xFFFFFF80u);
     EXPECT_EQ(add_saturate_bytes(0x01020304u, 0x10203040u), 0x11223344u);
-    EXPECT_EQ(add_saturate_rgb(0x7F000000u, 0xFFFFFFFFu), 0x7FFFFFFFu);
-    EXPECT_EQ(rotr32(0x12345678u, 0), 0x12345678u);
-    EXPECT_EQ(rotr32(0x12345678u, 8), 0x78123456u);
-    EXPECT_EQ(rotr32(0x12345678u, 32), 0x12345678u);
 }
 
 TEST(DemoRand, ClassicSequence)

@@ -1,21 +1,11 @@
-// test_effects_light.cpp -- light addition, reported rectangles and hostile arguments. Every lit
-// pixel of the three shapes is checked against per-pixel definitions in test_pixel_loops_reference.
+// test_effects_light.cpp -- reported rectangles and hostile arguments. Every lit pixel of the three
+// shapes, at every intensity, is checked against per-pixel definitions in test_pixel_loops_reference.
 #include <gtest/gtest.h>
 
 #include <limits>
 
 #include "effects/light.h"
 #include "surface_fixture.h"
-
-TEST(Light, AddSaturatesPerByteAtAnyIntensity)
-{
-    EXPECT_EQ(add_light(0, 0x80FF4020u, 128), 0x407F2010u);
-    EXPECT_EQ(add_light(0xFFFFFFFFu, 0x01010101u, 256), 0xFFFFFFFFu);
-    EXPECT_EQ(add_light(0x00F00010u, 0x00200020u, 256), 0x00FF0030u);
-    // Above 256 each product has its own field, clamped at 255.
-    EXPECT_EQ(add_light(0x11223344u, 0x00010200u, 65536), 0x11FFFF44u);
-    EXPECT_EQ(add_light(0, 0x00000001u, 4096), 0x00000010u);
-}
 
 TEST(Light, DiscReportsItsRectangleEvenWithoutPeak)
 {
