@@ -1,4 +1,4 @@
-// surface_fixture.h -- owned test surfaces, filled and read back pixel by pixel.
+// surface_fixture.h -- owned test surfaces, filled and read back pixel by pixel; a hash for test patterns.
 #pragma once
 
 #include <algorithm>
@@ -44,4 +44,13 @@ inline int count_not(const Surface* s, uint32_t value)
 inline std::array<int, 4> corners(const UpdateEntry& e)
 {
     return { e.left, e.top, e.right, e.bottom };
+}
+
+// A cheap integer hash: varied, repeatable pixel and table patterns.
+inline uint32_t mix(uint32_t v)
+{
+    v ^= v >> 15;
+    v *= 0x2C1B3C6Du;
+    v ^= v >> 12;
+    return v;
 }

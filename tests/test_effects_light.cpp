@@ -1,21 +1,123 @@
-// test_effects_light.cpp -- reported rectangles and hostile arguments. Every lit pixel of the three
-// shapes, at every intensity, is checked against per-pixel definitions in test_pixel_loops_reference.
+// test_effects_light.cpp -- soft discs, glows and rings against their per-pixel definitions, and
+// hostile arguments.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <limits>
+#include <random>
+#include <vector>
 
+#include "display/numeric.h"
 #include "effects/light.h"
 #include "surface_fixture.h"
 
-TEST(Light, DiscReportsItsRectangleEvenWithoutPeak)
+namespace {
+
+// min(255, byte + (colour byte × I) >> 8) for each of the four bytes, I of any size.
+uint32_t add_bytes(uint32_t pixel, uint32_t colour, int64_t intensity)
 {
-    auto s = make_surface(48, 48);
-    set_surface_flags(s.get(), SURFACE_TRACK_UPDATES);
-    draw_soft_disc(s.get(), 10, 10, 4, 0x80FF4020u);
-    draw_soft_disc(s.get(), 30, 30, 5, 0x00FFFFFFu); // no peak: nothing lit
-    EXPECT_EQ(count_not(s.get(), 0), 45); // every (dx, dy) with dx² + dy² < 16
-    EXPECT_EQ(corners(s->updates.entries[1]), (std::array { 6, 6, 15, 15 }));
-    EXPECT_EQ(corners(s->updates.entries[2]), (std::array { 25, 25, 36, 36 }));
+    uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const int64_t c = (colour >> shift) & 0xFF, p = (pixel >> shift) & 0xFF;
+        out |= uint32_t(std::min<int64_t>(255, p + ((c * intensity) >> 8))) << shift;
+    }
+    return out;
+}
+
+enum class Shape { DISC, GLOW, RING };
+
+// The shapes written straight from their definitions: one pixel at a time, every test spelled out.
+void reference_shape(std::vector<uint32_t>* px, int width, int height, Shape shape, float cx_f, float cy_f, float a_f,
+    float b_f, uint32_t colour)
+{
+    const double cx = cx_f, cy = cy_f, a = a_f, b = b_f;
+    const double e = double(a_f) * double(a_f) * double(b_f);
+    const double outer = shape == Shape::DISC ? a : shape == Shape::GLOW ? std::sqrt(e) : a + b;
+    const int32_t y0 = std::max(0, trunc_i32(cy - outer)), y1 = std::min(height, trunc_i32(cy + outer + 1.5));
+    auto visit = [&](int y, double dy, double from, double to) {
+        const int32_t x0 = std::max(0, trunc_i32(from)), x1 = std::min(width, trunc_i32(to));
+        double dx = double(x0) - cx;
+        for (int32_t x = x0; x < x1; ++x, dx += 1.0) {
+            uint32_t& p = (*px)[size_t(y * width + x)];
+            if (shape == Shape::DISC) {
+                const double q = a * a - dy * dy - dx * dx;
+                if (q > 0.0)
+                    p = add_bytes(p, colour, trunc_i32(double(colour >> 24) / (a * a) * q));
+            } else if (shape == Shape::GLOW) {
+                const double q = e / (dx * dx + dy * dy);
+                if (!std::isnan(q))
+                    p = add_bytes(p, colour, trunc_i32(std::min(q, 65536.0)));
+            } else {
+                const double d = std::fabs(std::sqrt(dx * dx + dy * dy) - a);
+                const int64_t t = trunc_i32(256.0 / b * d); // NaN for b = 0: nothing lit
+                if (d <= b && t >= 0)
+                    p = add_bytes(p, colour, 256 - t);
+            }
+        }
+    };
+    double dy = double(y0) - cy;
+    for (int32_t y = y0; y < y1; ++y, dy += 1.0) {
+        const double h = (shape == Shape::GLOW ? e : outer * outer) - dy * dy;
+        if (h < 0.0)
+            continue;
+        const double so = std::sqrt(h);
+        const double hi = (a - b) * (a - b) - dy * dy;
+        if (shape == Shape::RING && hi >= 0.0) {
+            visit(y, dy, cx - so, cx - std::sqrt(hi) + 1.5);
+            visit(y, dy, cx + std::sqrt(hi), cx + so + 1.5);
+        } else {
+            visit(y, dy, cx - so, cx + so + 1.5);
+        }
+    }
+}
+
+} // namespace
+
+// Random centres on, across and beyond the edges of an odd-sized surface full of random
+// pixels (so saturation happens), random sizes and colours: every pixel must match.
+TEST(Light, ShapesMatchPerPixelDefinitions)
+{
+    std::mt19937 rng(12345);
+    std::uniform_real_distribution<float> pos(-30.0f, 90.0f), size(0.0f, 40.0f), small(0.0f, 8.0f);
+    const int width = 61, height = 47;
+    auto surface = make_surface(width, height);
+    Surface* s = surface.get();
+    for (int round = 0; round < 600; ++round) {
+        std::vector<uint32_t> expected(size_t(width * height));
+        for (auto& p : expected)
+            p = rng() & (round % 2 ? 0xFFFFFFFFu : 0x3F3F3F3Fu);
+        for (int y = 0; y < height; ++y)
+            std::memcpy(surface_row32(s, y), &expected[size_t(y * width)], size_t(width) * 4);
+        const Shape shape = Shape(round % 3);
+        float cx = pos(rng), cy = pos(rng);
+        float a = size(rng);
+        float b = shape == Shape::GLOW ? size(rng) : small(rng);
+        // Every fourth shape on whole numbers: exact rims, on-circle pixels and distances of exactly w.
+        if (round % 4 == 0) {
+            cx = std::floor(cx);
+            cy = std::floor(cy);
+            a = std::floor(a);
+            b = std::floor(b);
+        }
+        if (shape == Shape::GLOW)
+            a /= 4;
+        const uint32_t colour = rng();
+        reference_shape(&expected, width, height, shape, cx, cy, a, b, colour);
+        if (shape == Shape::DISC)
+            draw_soft_disc(s, cx, cy, a, colour);
+        else if (shape == Shape::GLOW)
+            draw_glow(s, cx, cy, a, b, colour);
+        else
+            draw_ring(s, cx, cy, a, b, colour);
+        int wrong = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                wrong += surface_row32(s, y)[x] != expected[size_t(y * width + x)];
+        ASSERT_EQ(wrong, 0) << "round " << round << " shape " << int(shape) << " at " << cx << "," << cy << " sizes "
+                            << a << "," << b << " colour " << std::hex << colour;
+    }
 }
 
 TEST(Light, OffSurfaceNanInfiniteAndEmptyShapesLightNothing)

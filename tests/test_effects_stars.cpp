@@ -13,22 +13,22 @@ TEST(Stars, SplatWeightsRoundTowardsTheOldColour)
     const struct {
         uint32_t fill;
         float x, y;
-        uint32_t colour, at55, at65, at56, at66;
+        uint32_t colour;
+        std::array<uint32_t, 4> around; // (5, 5), (6, 5), (5, 6), (6, 6)
     } cases[] = {
         // Whole position: the pixel takes the colour; weight-0 neighbours only lose their top byte.
-        { 0x11223344u, 5, 5, 0x00808080u, 0x00808080u, 0x00223344u, 0x00223344u, 0x00223344u },
+        { 0x11223344u, 5, 5, 0x00808080u, { 0x00808080u, 0x00223344u, 0x00223344u, 0x00223344u } },
         // fx = 128, fy = 64, o = 32: weights 96, 96, 32, 32; floor(200 * 96 / 256) = 75.
-        { 0, 5.5f, 5.25f, 0x00C8C8C8u, 0x004B4B4Bu, 0x004B4B4Bu, 0x00191919u, 0x00191919u },
+        { 0, 5.5f, 5.25f, 0x00C8C8C8u, { 0x004B4B4Bu, 0x004B4B4Bu, 0x00191919u, 0x00191919u } },
         // Towards a darker colour: 100 + floor(-37.5) = 62, 100 + floor(-12.5) = 87.
-        { 0x00646464u, 5.5f, 5.25f, 0, 0x003E3E3Eu, 0x003E3E3Eu, 0x00575757u, 0x00575757u },
+        { 0x00646464u, 5.5f, 5.25f, 0, { 0x003E3E3Eu, 0x003E3E3Eu, 0x00575757u, 0x00575757u } },
     };
     for (const auto& c : cases) {
         auto s = make_surface(32, 24, c.fill);
         splat_point(s.get(), c.x, c.y, c.colour);
-        EXPECT_EQ(pixel(s.get(), 5, 5), c.at55) << c.x << "," << c.y;
-        EXPECT_EQ(pixel(s.get(), 6, 5), c.at65) << c.x << "," << c.y;
-        EXPECT_EQ(pixel(s.get(), 5, 6), c.at56) << c.x << "," << c.y;
-        EXPECT_EQ(pixel(s.get(), 6, 6), c.at66) << c.x << "," << c.y;
+        Surface* p = s.get();
+        EXPECT_EQ((std::array { pixel(p, 5, 5), pixel(p, 6, 5), pixel(p, 5, 6), pixel(p, 6, 6) }), c.around)
+            << c.x << "," << c.y;
         EXPECT_EQ(count_not(s.get(), c.fill), 4) << c.x << "," << c.y;
     }
 }

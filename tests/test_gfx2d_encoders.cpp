@@ -12,16 +12,9 @@
 #include "tools/lib/acg_writer.h"
 #include "tools/lib/anim_writer.h"
 #include "tools/lib/png_io.h"
+#include "surface_fixture.h"
 
 namespace {
-
-uint32_t mix(uint32_t v)
-{
-    v ^= v >> 15;
-    v *= 0x2C1B3C6Du;
-    v ^= v >> 12;
-    return v;
-}
 
 // Runs a converter from the build's tools folder with the arguments; true when it succeeds.
 bool run_tool(const char* name, const std::string& arguments)

@@ -17,13 +17,11 @@ std::vector<uint8_t> acg_bytes(
 {
     const size_t code_offset = ACG_HEADER_SIZE + 4 * colours.size();
     std::vector<uint8_t> f(code_offset + 2 * codes.size());
-    store_u32(&f[0], magic);
-    store_u16(&f[4], uint16_t(w));
-    store_u16(&f[6], uint16_t(h));
-    store_u32(&f[8], uint32_t(colours.size()));
-    store_u32(&f[12], uint32_t(codes.size()));
-    store_u32(&f[20], ACG_HEADER_SIZE);
-    store_u32(&f[24], uint32_t(code_offset));
+    // Magic, width and height, the counts, a reserved word, the two table offsets.
+    const uint32_t header[7] = { magic, uint32_t(w | h << 16), uint32_t(colours.size()), uint32_t(codes.size()), 0,
+        ACG_HEADER_SIZE, uint32_t(code_offset) };
+    for (int i = 0; i < 7; ++i)
+        store_u32(&f[4 * size_t(i)], header[i]);
     for (size_t i = 0; i < colours.size(); ++i)
         store_u32(&f[ACG_HEADER_SIZE + 4 * i], colours[i]);
     for (size_t i = 0; i < codes.size(); ++i)
@@ -91,20 +89,17 @@ TEST(AcgLoader, ReadsHeaderTablesAndRowStartsForEitherMagic)
 TEST(AcgLoader, RejectsAbsurdOrOutOfFileHeadersAndZeroesCutCodes)
 {
     const auto good = acg_bytes(7, 4, COLOURS, CODES);
-    const struct {
-        size_t offset;
-        uint32_t value;
-        const char* what;
-    } bad[] = { { 6, 0, "height 0" }, { 4, 5000, "wider than any picture" },
-        { 8, 0x7FFFFFFF, "more colours than the file holds" }, { 12, 0x80000000u, "code count of 2^31" },
-        { 20, uint32_t(good.size()), "colour table past the end" }, { 24, 0xFFFFFFF0u, "codes past the end" } };
-    for (const auto& b : bad) {
+    // Height 0, wider than any picture, more colours than the file holds, a code count of 2^31,
+    // the colour table past the end, the codes past the end.
+    const std::pair<size_t, uint32_t> bad[] = { { 6, 0 }, { 4, 5000 }, { 8, 0x7FFFFFFF }, { 12, 0x80000000u },
+        { 20, uint32_t(good.size()) }, { 24, 0xFFFFFFF0u } };
+    for (const auto& [offset, value] : bad) {
         auto f = good;
-        if (b.offset == 4 || b.offset == 6)
-            store_u16(&f[b.offset], uint16_t(b.value));
+        if (offset < 8)
+            store_u16(&f[offset], uint16_t(value));
         else
-            store_u32(&f[b.offset], b.value);
-        EXPECT_EQ(load(f), nullptr) << b.what;
+            store_u32(&f[offset], value);
+        EXPECT_EQ(load(f), nullptr) << "header field at " << offset;
     }
     EXPECT_EQ(load({ '!', 'A', 'C' }), nullptr);
     EXPECT_EQ(load({}), nullptr);
@@ -129,11 +124,10 @@ TEST(ImageBlend, PremultipliedBlendWithSaturatedTopByte)
     EXPECT_EQ(blend_image_pixel(0x80404040u, 0x7F000000u), 0xFF404040u);
 }
 
-TEST(DrawImage, EveryOperationAndTheReportedRectangle)
+TEST(DrawImage, EveryOperation)
 {
     Image* image = load(acg_bytes(7, 4, COLOURS, CODES));
     auto s = canvas(10, 10);
-    set_surface_flags(s.get(), SURFACE_TRACK_UPDATES);
     draw_image(s.get(), image, 2, 3);
     auto bg = [](int x, int y) { return background(x + 2, y + 3); };
     auto b = [&](uint32_t c, int x, int y) { return blend_image_pixel(c, bg(x, y)); };
@@ -146,9 +140,6 @@ TEST(DrawImage, EveryOperationAndTheReportedRectangle)
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 7; ++x)
             EXPECT_EQ(pixel(s.get(), x + 2, y + 3), expected[y][x]) << x << "," << y;
-    EXPECT_EQ(pixel(s.get(), 9, 3), background(9, 3));
-    EXPECT_EQ(pixel(s.get(), 2, 7), background(2, 7));
-    EXPECT_EQ(corners(s->updates.entries[1]), (std::array { 2, 3, 9, 7 }));
     destroy_image(image);
 }
 

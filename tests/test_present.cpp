@@ -125,13 +125,8 @@ struct FakeDisplay {
 
 TEST(Present, DisplayRecordUsesTheLockedPitch)
 {
-    Surface record {};
-    record.width = 4;
-    record.height = 3;
-    record.bits_per_pixel = 16;
-    record.bytes_per_pixel = 2;
-    record.pitch = 8;
-    set_pixel_format(&record, 0xF800, 0x07E0, 0x001F);
+    Surface record = *make(4, 3, { 16 }); // a 5:6:5 display record: no pixels of its own
+    record.pixels = nullptr;
     record.flags = SURFACE_DISPLAY;
     FakeDisplay::memory.assign(64 * 3, 0xEE);
     display_access = { FakeDisplay::restore, FakeDisplay::lock, FakeDisplay::unlock, nullptr, nullptr };

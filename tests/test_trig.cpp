@@ -2,6 +2,7 @@
 // (checked against 300-bit references), special values, and agreement with the C library.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -49,22 +50,24 @@ TEST(Trig, CorrectlyRoundedHardCases)
         { ACOS, 0.5, 1.0471975511965979 },
         { ACOS, -0.5, 2.0943951023931957 },
         { ACOS, 0.0, 0x1.921fb54442d18p+0 },
+        { SIN, -0.0, -0.0 }, // signed zeros and tiny arguments
+        { ASIN, -0.0, -0.0 },
+        { COS, -0.0, 1.0 },
+        { ACOS, 1.0, 0.0 },
+        { SIN, 1e-300, 1e-300 },
+        { ASIN, -1e-10, -1e-10 },
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.f.ours(c.x), c.expected) << c.f.name << " at " << std::hexfloat << c.x;
+    for (const auto& c : cases) {
+        const double ours = c.f.ours(c.x);
+        EXPECT_EQ(std::bit_cast<uint64_t>(ours), std::bit_cast<uint64_t>(c.expected))
+            << c.f.name << " at " << std::hexfloat << c.x << ": " << ours << " instead of " << c.expected;
+    }
 }
 
-TEST(Trig, SignedZerosTinyArgumentsAndNaN)
+TEST(Trig, NaNOutsideTheDomain)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
-    EXPECT_TRUE(std::signbit(trig_sin(-0.0)));
-    EXPECT_TRUE(std::signbit(trig_asin(-0.0)));
-    EXPECT_EQ(trig_cos(-0.0), 1.0);
-    EXPECT_EQ(trig_acos(1.0), 0.0);
-    EXPECT_FALSE(std::signbit(trig_acos(1.0)));
-    EXPECT_EQ(trig_sin(1e-300), 1e-300);
-    EXPECT_EQ(trig_asin(-1e-10), -1e-10);
     for (double x : { nan, inf, -inf })
         EXPECT_TRUE(std::isnan(trig_sin(x)) && std::isnan(trig_cos(x)));
     for (double x : { nan, 1.0000000000000002, -1.5, inf })
