@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <numeric>
 #include <vector>
 
 #include "display/demo_rand.h"
@@ -42,8 +43,7 @@ TEST(Warp, MatchesTheLookupFormulaForAnyOffset)
     // Source 320x480; entries up to 65535 and offsets on both sides of zero.
     const int W = 320, H = 480;
     std::vector<uint32_t> source(size_t(W) * H), out(TABLE_SIZE), columns(TABLE_SIZE, 0xABCDEF01u);
-    for (size_t i = 0; i < source.size(); ++i)
-        source[i] = uint32_t(i);
+    std::iota(source.begin(), source.end(), 0u);
     TablePair t;
     for (int i = 0; i < TABLE_SIZE; ++i) {
         t.u[size_t(i)] = uint16_t(i % 7 == 0 ? mix(uint32_t(i)) : mix(uint32_t(i)) % 320);

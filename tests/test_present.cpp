@@ -25,10 +25,8 @@ SurfacePtr make(int w, int h, Format f)
 // The pixel at (x, y), low byte first, of any byte width.
 uint32_t get(const Surface* s, int x, int y)
 {
-    const uint8_t* p = s->pixels + y * s->pitch + x * s->bytes_per_pixel;
     uint32_t v = 0;
-    for (int i = 0; i < s->bytes_per_pixel; ++i)
-        v |= uint32_t(p[i]) << (8 * i);
+    std::memcpy(&v, s->pixels + y * s->pitch + x * s->bytes_per_pixel, size_t(s->bytes_per_pixel));
     return v;
 }
 
@@ -111,35 +109,29 @@ TEST(Present, CopiesOnlyTheOverlapAndClearsEveryByte)
     EXPECT_EQ(std::vector<uint8_t>(s->pixels, s->pixels + s->pitch * 3), std::vector<uint8_t>(45, 0));
 }
 
-// A fake display whose locked rows are wider than the picture.
-struct FakeDisplay {
-    static inline std::vector<uint8_t> memory;
-    static int restore() { return 0; }
-    static uint8_t* lock(int, int, int* pitch)
-    {
-        *pitch = 64; // not width * bytes
-        return memory.data();
-    }
-    static void unlock() { }
-};
-
 TEST(Present, DisplayRecordUsesTheLockedPitch)
 {
     Surface record = *make(4, 3, { 16 }); // a 5:6:5 display record: no pixels of its own
     record.pixels = nullptr;
     record.flags = SURFACE_DISPLAY;
-    FakeDisplay::memory.assign(64 * 3, 0xEE);
-    display_access = { FakeDisplay::restore, FakeDisplay::lock, FakeDisplay::unlock, nullptr, nullptr };
+    // A fake display whose locked rows are wider than the picture.
+    static std::vector<uint8_t> memory;
+    memory.assign(64 * 3, 0xEE);
+    auto lock = [](int, int, int* pitch) {
+        *pitch = 64;
+        return memory.data();
+    };
+    display_access = { [] { return 0; }, lock, [] {}, nullptr, nullptr };
     current_display_record = &record;
 
     auto frame = make_surface(4, 3, 0x00123456u);
     present(frame.get(), nullptr);
-    EXPECT_EQ(FakeDisplay::memory[2 * 64 + 0], 0xAA);
-    EXPECT_EQ(FakeDisplay::memory[2 * 64 + 1], 0x11);
-    EXPECT_EQ(FakeDisplay::memory[2 * 64 + 8], 0xEE); // beyond the picture: untouched
+    EXPECT_EQ(memory[2 * 64 + 0], 0xAA);
+    EXPECT_EQ(memory[2 * 64 + 1], 0x11);
+    EXPECT_EQ(memory[2 * 64 + 8], 0xEE); // beyond the picture: untouched
     clear_surface(nullptr);
-    EXPECT_EQ(FakeDisplay::memory[2 * 64 + 7], 0x00);
-    EXPECT_EQ(FakeDisplay::memory[2 * 64 + 8], 0xEE);
+    EXPECT_EQ(memory[2 * 64 + 7], 0x00);
+    EXPECT_EQ(memory[2 * 64 + 8], 0xEE);
 
     current_display_record = nullptr;
     display_access = {};
