@@ -106,7 +106,7 @@ TEST(CrossFade, MatchesPerChannelFormulaAtEveryLevel)
     }
 }
 
-TEST(Rlm, LongRunsAndACutStream)
+TEST(Rlm, RunKindsZeroLengthsAndBadStreams)
 {
     uint32_t palette[256];
     for (int i = 0; i < 256; ++i)
@@ -122,6 +122,16 @@ TEST(Rlm, LongRunsAndACutStream)
     EXPECT_EQ((std::array { p[16382], p[16383], p[19199] }), (std::array { palette[9], palette[4], palette[4] }));
     EXPECT_EQ(st.position, 6u);
 
+    // Literal of 0 reads nothing; repeat of 0 reads its index and writes nothing.
+    const uint8_t zero[] = { 0x40, 0x00, 5, 0x42, 7, 8, 0x01, 3 };
+    init_byte_stream(&st, zero, sizeof zero);
+    ASSERT_EQ(decode_rlm_frame(&st, 3, s.get(), palette), 0);
+    EXPECT_EQ((std::array { p[0], p[1], p[2], p[3] }), (std::array { palette[7], palette[8], palette[3], palette[9] }));
+    // A run past the frame's end writes what fits and reports the end.
+    const uint8_t overlong[] = { 0x8A, 0x00, 6 };
+    init_byte_stream(&st, overlong, sizeof overlong);
+    EXPECT_EQ(decode_rlm_frame(&st, 4, s.get(), palette), 1);
+    EXPECT_EQ(p[3], palette[6]);
     // A stream ending inside a frame stops with the end indication; later calls read nothing.
     const uint8_t cut[] = { 0x03, 1, 0x45, 2, 2 };
     init_byte_stream(&st, cut, sizeof cut);

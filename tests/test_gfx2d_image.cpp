@@ -163,7 +163,8 @@ TEST(DrawImage, ClippedDrawIsTheWholeDrawCutToTheClip)
                 for (int py = 0; py < 10; ++py)
                     for (int px = 0; px < 10; ++px) {
                         const bool inside = px >= x0 && px < x1 && py >= y0 && py < y1;
-                        ASSERT_EQ(pixel(s.get(), px, py), inside ? pixel(whole.get(), px + 12, py + 12) : background(px, py))
+                        ASSERT_EQ(
+                            pixel(s.get(), px, py), inside ? pixel(whole.get(), px + 12, py + 12) : background(px, py))
                             << "picture at " << x << "," << y << " clip " << c[0] << "," << c[1] << "," << c[2] << ","
                             << c[3] << " pixel " << px << "," << py;
                     }

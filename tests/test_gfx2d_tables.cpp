@@ -1,15 +1,19 @@
-// test_gfx2d_tables.cpp -- wrap_index, warps, the coordinate table generators, particle starts.
+// test_gfx2d_tables.cpp -- wrap_index, warps, the coordinate table generators, falloff, particle starts, faces.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <numeric>
+#include <string>
 #include <vector>
 
 #include "display/demo_rand.h"
 #include "gfx2d/tables.h"
 #include "surface_fixture.h"
+#include "tools/lib/acg_writer.h"
 
 namespace {
 
@@ -111,12 +115,28 @@ TEST(LensTables, Entries)
     t.expect({ { 160, 120, 0, 0 }, { 0, 0, 150, 298 }, { 300, 17, 153, 318 } });
 }
 
+TEST(Falloff, EntriesAndLayout)
+{
+    // 255 / max(distance, 0.5) in single precision, 720 entries a column.
+    ASSERT_TRUE(make_falloff_table());
+    EXPECT_EQ(falloff(0, 0), 510.0f);
+    EXPECT_EQ(falloff(3, 4), 51.0f);
+    EXPECT_EQ(falloff(3, 5), 43.732139587402344f);
+    EXPECT_EQ(falloff(959, 719), 0.2127481997013092f);
+    EXPECT_EQ(falloff(700, 5), falloff_table[700 * 720 + 5]);
+}
+
 TEST(ParticleStarts, TwoRandsPerRecordInOrder)
 {
     std::vector<Particle> p(3);
     std::memset(p.data(), 0xEE, 3 * sizeof(Particle));
     demo_srand(1); // rand stream 41, 18467, 6334, 26500, 19169
     make_particle_starts(p.data(), 2);
+    EXPECT_EQ(p[1].colour, 0x2CFF3F0Cu);
+    EXPECT_EQ(p[1].speed, 0.08f);
+    EXPECT_EQ(p[1].z, 150.0f);
+    for (float f : { p[1].x, p[1].y, p[1].spiral_radius, p[1].growth_left, p[1].direction_z, p[1].growth_rate })
+        EXPECT_EQ(f, 0.0f);
     // Exactly, in single precision where the record is: size 1 + 14 r1 u, target angle 2 pi r2 u
     // (u the single-precision 1/32767), target (240 sin, 180 cos), unit direction towards it.
     const int rands[2][2] = { { 41, 18467 }, { 6334, 26500 } };
@@ -133,4 +153,33 @@ TEST(ParticleStarts, TwoRandsPerRecordInOrder)
     std::memcpy(&untouched, &p[2], 4);
     EXPECT_EQ(untouched, 0xEEEEEEEEu);
     EXPECT_EQ(demo_rand(), 19169); // the fifth value: exactly four were drawn
+}
+
+TEST(Faces, LoadOnlyWithAllThreePicturesAndStartDownTheStream)
+{
+    const std::string dir = std::string(MW_BINARY_DIR) + "/test_gfx2d_faces_";
+    const uint32_t px[2] = { 0xFF112233u, 0 };
+    const std::string p[3] = { dir + "1.acg", dir + "2.acg", dir + "3.acg" };
+    const char* paths[3] = { p[0].c_str(), p[1].c_str(), p[2].c_str() };
+    ASSERT_TRUE(write_acg_file(p[0], px, 2, 1));
+    ASSERT_TRUE(write_acg_file(p[1], px, 1, 2));
+    std::remove(paths[2]);
+    FaceSet set {}, ok {};
+    EXPECT_EQ(load_faces(&set, paths), 0); // all three must load
+    ASSERT_TRUE(write_acg_file(p[2], px, 2, 1));
+    ASSERT_EQ(load_faces(&ok, paths), 1);
+    EXPECT_EQ(ok.faces[1]->height, 2);
+    // Particle i starts at (0, 4 i, 0, 1) in both streams and both drawn copies, size 2, dark red.
+    for (const auto* records : { ok.stream_a, ok.stream_b, ok.draw_a, ok.draw_b })
+        EXPECT_EQ(std::vector<double>(records[19], records[19] + 4), (std::vector<double> { 0, 76, 0, 1 }));
+    EXPECT_EQ(ok.sizes[5], 2.0);
+    EXPECT_EQ(ok.colours[19], 0xFF480000u);
+    // The records live until exit in the demo; the test releases them.
+    for (FaceSet* f : { &set, &ok }) {
+        for (Image* image : f->faces)
+            destroy_image(image);
+        for (void* r : { (void*)f->stream_a, (void*)f->stream_b, (void*)f->draw_a, (void*)f->draw_b, (void*)f->sizes,
+                 (void*)f->colours })
+            std::free(r);
+    }
 }

@@ -47,6 +47,7 @@ TEST(Present, ConvertsAndDithersBetweenEveryPairOfFormats)
         bool dither;
         uint32_t value, even, odd;
     } cases[] = {
+        // clang-format off
         { F32, F32, false, 0xAB123456, 0xAB123456, 0xAB123456 }, // matching formats copy every bit
         { F32, F32SWAP, false, 0xAB123456, 0x563412, 0x563412 }, // top byte dropped
         { F32, F24, false, 0xAB123456, 0x123456, 0x123456 },
@@ -78,6 +79,7 @@ TEST(Present, ConvertsAndDithersBetweenEveryPairOfFormats)
         { F32, F8, true, 0xFF8040, 0xF1 ^ 0x5A, 0xF1 ^ 0x5A },
         { F32, F32, true, 0x101010, 0x101010, 0x101010 }, // same depth: straight copy
         { F32, F24LOW, true, 0x101010, 0xEEEEEE, 0xEEEEEE }, // no dithering routine: nothing copied
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.from.bits << " to " << c.to.bits << " of " << std::hex << c.value);

@@ -10,7 +10,8 @@ TEST(Surface, LayoutForEveryDisplayDepth)
 {
     const std::array<int, 5> cases[] = { // bits asked, bits per pixel, bytes, pitch, depth
         { 8, 8, 1, 320, 8 }, { 15, 16, 2, 640, 16 }, { 16, 16, 2, 640, 16 }, { 24, 24, 3, 960, 24 },
-        { 32, 32, 4, 1280, 24 }, { 12, 32, 4, 1280, 24 } }; // unknown depth -> 32
+        { 32, 32, 4, 1280, 24 }, { 12, 32, 4, 1280, 24 }
+    }; // unknown depth -> 32
     for (const auto& c : cases) {
         SurfacePtr s(create_surface(320, 240, c[0]));
         ASSERT_TRUE(s);
