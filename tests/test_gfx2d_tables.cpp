@@ -1,15 +1,18 @@
-// test_gfx2d_tables.cpp -- wrap_index, warps, the coordinate table generators, falloff, particles, faces.
+// test_gfx2d_tables.cpp -- wrap_index, warps, the coordinate table generators, falloff, particle starts, faces.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cmath>
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <vector>
 
 #include "display/demo_rand.h"
 #include "gfx2d/tables.h"
+#include "surface_fixture.h"
 #include "tools/formats/acg_writer.h"
 
 namespace {
@@ -18,30 +21,25 @@ struct TablePair {
     std::vector<uint16_t> u = std::vector<uint16_t>(TABLE_SIZE), v = std::vector<uint16_t>(TABLE_SIZE);
     uint16_t U(int x, int y) const { return u[size_t(y * 320 + x)]; }
     uint16_t V(int x, int y) const { return v[size_t(y * 320 + x)]; }
-};
 
-uint32_t mix(uint32_t v)
-{
-    v ^= v >> 15;
-    v *= 0x2C1B3C6Du;
-    v ^= v >> 12;
-    return v;
-}
+    // Entries worked out by hand, each {x, y, U, V}.
+    void expect(std::initializer_list<std::array<int, 4>> entries) const
+    {
+        for (const auto& e : entries) {
+            EXPECT_EQ(U(e[0], e[1]), e[2]) << "U at " << e[0] << "," << e[1];
+            EXPECT_EQ(V(e[0], e[1]), e[3]) << "V at " << e[0] << "," << e[1];
+        }
+    }
+};
 
 } // namespace
 
 TEST(WrapIndex, NonModuloRuleForNegatives)
 {
-    EXPECT_EQ(wrap_index(-1, 320), 318);
-    EXPECT_EQ(wrap_index(-320, 320), 319);
-    EXPECT_EQ(wrap_index(320, 320), 0);
-    EXPECT_EQ(wrap_index(-321, 320), 318);
-    EXPECT_EQ(wrap_index(-640, 320), 319);
-    EXPECT_EQ(wrap_index(-2, 240), 237);
-    EXPECT_EQ(wrap_index(645, 320), 5);
-    EXPECT_EQ(wrap_index(0, 1), 0);
-    EXPECT_EQ(wrap_index(-7, 1), 0);
-    EXPECT_EQ(wrap_index(5, 0), 0);
+    const int cases[][3] = { { -1, 320, 318 }, { -320, 320, 319 }, { 320, 320, 0 }, { -321, 320, 318 },
+        { -640, 320, 319 }, { -2, 240, 237 }, { 645, 320, 5 }, { 0, 1, 0 }, { -7, 1, 0 }, { 5, 0, 0 } };
+    for (const auto& c : cases)
+        EXPECT_EQ(wrap_index(c[0], c[1]), c[2]) << c[0] << " wrapped to " << c[1];
 }
 
 TEST(Warp, MatchesTheLookupFormulaForAnyOffset)
@@ -49,8 +47,7 @@ TEST(Warp, MatchesTheLookupFormulaForAnyOffset)
     // Source 320x480; entries up to 65535 and offsets on both sides of zero.
     const int W = 320, H = 480;
     std::vector<uint32_t> source(size_t(W) * H), out(TABLE_SIZE), columns(TABLE_SIZE, 0xABCDEF01u);
-    for (size_t i = 0; i < source.size(); ++i)
-        source[i] = uint32_t(i);
+    std::iota(source.begin(), source.end(), 0u);
     TablePair t;
     for (int i = 0; i < TABLE_SIZE; ++i) {
         t.u[size_t(i)] = uint16_t(i % 7 == 0 ? mix(uint32_t(i)) : mix(uint32_t(i)) % 320);
@@ -93,69 +90,39 @@ TEST(BumpTables, FlatIsIdentityAndSlopesDisplace)
     for (int y = 0; y < 240; ++y)
         for (int x = 0; x < 320; ++x)
             heights[size_t(y * 320 + x)] = uint8_t((x + 2 * y) & 0xFF);
+    // U = x + 3 * (-1) and V = y + 3 * (-2), clamped; the last column and row compare with
+    // themselves; where the byte wraps (x + 2y = 255 -> 256 = 0) the slopes are +255 and +254.
     make_bump_tables(heights.data(), t.u.data(), t.v.data(), 3);
-    EXPECT_EQ(t.U(10, 5), 7); // 10 + 3 * (-1)
-    EXPECT_EQ(t.V(10, 5), 0); // 5 + 3 * (-2), clamped
-    EXPECT_EQ(t.V(10, 50), 44); // 50 - 6
-    EXPECT_EQ(t.U(319, 5), 319); // last column compares with itself
-    EXPECT_EQ(t.V(10, 239), 239);
-    EXPECT_EQ(t.U(0, 0), 0); // clamped at the left
-    // Where the byte wraps (x + 2y = 255 -> 256 = 0) the slope is +255: clamped to the right.
-    EXPECT_EQ(t.U(255, 0), 319);
+    t.expect({ { 10, 5, 7, 0 }, { 10, 50, 7, 44 }, { 319, 5, 319, 0 }, { 10, 239, 7, 239 }, { 0, 0, 0, 0 },
+        { 255, 0, 319, 239 } });
 }
 
-TEST(TwistTables, CentreAxesAndEntries)
+TEST(TwistTables, AxesAndEntries)
 {
     TablePair t;
     make_twist_tables(t.u.data(), t.v.data(), 2.5e-5f, 320, 240);
-    EXPECT_EQ(t.U(160, 120), 0);
-    EXPECT_EQ(t.V(160, 120), 0);
-    for (int x = 0; x < 320; ++x)
-        ASSERT_EQ(t.U(x, 120), 0) << x;
-    for (int y = 0; y < 240; ++y)
-        ASSERT_EQ(t.V(160, y), 0) << y;
     // (0, 0): B * dy = -691.19998 -> -691 -> 268; dx * A = -518.39999 -> -518 -> 201.
-    EXPECT_EQ(t.U(0, 0), 268);
-    EXPECT_EQ(t.V(0, 0), 201);
-    EXPECT_EQ(t.U(319, 239), 77);
-    EXPECT_EQ(t.V(319, 239), 58);
-    EXPECT_EQ(t.U(37, 200), 72); // 392.498 -> 392 -> 72
-    EXPECT_EQ(t.V(37, 200), 161); // -78.72 -> -78 -> 161
+    // (37, 200): 392.498 -> 392 -> 72; -78.72 -> -78 -> 161. On the axes through the centre one
+    // of them is 0: (9, 120): dx * A = -151 * 1.44 -> -217 -> 22; (160, 7): -113 * 2.56 -> -289 -> 30.
+    t.expect({ { 0, 0, 268, 201 }, { 319, 239, 77, 58 }, { 37, 200, 72, 161 }, { 9, 120, 0, 22 }, { 160, 7, 30, 0 } });
 }
 
-TEST(LensTables, CentreSymmetryAndEntries)
+TEST(LensTables, Entries)
 {
     TablePair t;
     make_lens_tables(t.u.data(), t.v.data(), 1.4f, 5.0f, 7.0f, 320, 480);
-    EXPECT_EQ(t.U(160, 120), 0);
-    EXPECT_EQ(t.V(160, 120), 0);
-    // Before wrapping U is odd about column 160 and V odd about row 120: a positive r wraps
-    // to r, its negative to W - 1 - r.
-    for (int y = 0; y < 240; ++y)
-        for (int d = 1; d < 160; ++d) {
-            const int right = t.U(160 + d, y), left = t.U(160 - d, y);
-            ASSERT_EQ(left, right == 0 ? 0 : 319 - right) << d << "," << y;
-        }
-    for (int d = 1; d < 120; ++d)
-        for (int x = 0; x < 320; ++x) {
-            const int down = t.V(x, 120 + d), up = t.V(x, 120 - d);
-            ASSERT_EQ(down, up == 0 ? 0 : 479 - up) << x << "," << d;
-        }
-    EXPECT_EQ(t.U(0, 0), 150); // -169.40 -> -169 -> 150
-    EXPECT_EQ(t.V(0, 0), 298); // -181.50 -> -181 -> 298
-    EXPECT_EQ(t.U(300, 17), 153);
-    EXPECT_EQ(t.V(300, 17), 318); // -161.71 -> -161 -> 318
+    // (0, 0): -169.40 -> -169 -> 150 and -181.50 -> -181 -> 298; (300, 17): V -161.71 -> -161 -> 318.
+    t.expect({ { 160, 120, 0, 0 }, { 0, 0, 150, 298 }, { 300, 17, 153, 318 } });
 }
 
 TEST(Falloff, EntriesAndLayout)
 {
+    // 255 / max(distance, 0.5) in single precision, 720 entries a column.
     ASSERT_TRUE(make_falloff_table());
     EXPECT_EQ(falloff(0, 0), 510.0f);
-    EXPECT_EQ(falloff(1, 0), 255.0f);
-    EXPECT_EQ(falloff(0, 1), 255.0f);
     EXPECT_EQ(falloff(3, 4), 51.0f);
-    EXPECT_FLOAT_EQ(falloff(3, 5), 43.732139587402344f);
-    EXPECT_FLOAT_EQ(falloff(959, 719), 0.2127481997013092f);
+    EXPECT_EQ(falloff(3, 5), 43.732139587402344f);
+    EXPECT_EQ(falloff(959, 719), 0.2127481997013092f);
     EXPECT_EQ(falloff(700, 5), falloff_table[700 * 720 + 5]);
 }
 
@@ -165,15 +132,11 @@ TEST(ParticleStarts, TwoRandsPerRecordInOrder)
     std::memset(p.data(), 0xEE, 3 * sizeof(Particle));
     demo_srand(1); // rand stream 41, 18467, 6334, 26500, 19169
     make_particle_starts(p.data(), 2);
-    EXPECT_EQ(p[0].colour, 0x2CFF3F0Cu);
-    EXPECT_EQ(p[0].speed, 0.08f);
-    EXPECT_EQ(p[0].z, 150.0f);
-    EXPECT_EQ(p[0].x, 0.0f);
-    EXPECT_EQ(p[0].spiral_radius, 0.0f);
-    EXPECT_EQ(p[0].reserved, 0u);
-    EXPECT_EQ(p[0].growth_left, 0.0f);
-    EXPECT_EQ(p[0].direction_z, 0.0f);
-    EXPECT_EQ(p[0].growth_rate, 0.0f);
+    EXPECT_EQ(p[1].colour, 0x2CFF3F0Cu);
+    EXPECT_EQ(p[1].speed, 0.08f);
+    EXPECT_EQ(p[1].z, 150.0f);
+    for (float f : { p[1].x, p[1].y, p[1].spiral_radius, p[1].growth_left, p[1].direction_z, p[1].growth_rate })
+        EXPECT_EQ(f, 0.0f);
     // Exactly, in single precision where the record is: size 1 + 14 r1 u, target angle 2 pi r2 u
     // (u the single-precision 1/32767), target (240 sin, 180 cos), unit direction towards it.
     const int rands[2][2] = { { 41, 18467 }, { 6334, 26500 } };
@@ -192,33 +155,31 @@ TEST(ParticleStarts, TwoRandsPerRecordInOrder)
     EXPECT_EQ(demo_rand(), 19169); // the fifth value: exactly four were drawn
 }
 
-TEST(Faces, LoadsThreePicturesAndFillsRecords)
+TEST(Faces, LoadOnlyWithAllThreePicturesAndStartDownTheStream)
 {
     const std::string dir = std::string(MW_BINARY_DIR) + "/test_gfx2d_faces_";
     const uint32_t px[2] = { 0xFF112233u, 0 };
-    const std::string p1 = dir + "1.acg", p2 = dir + "2.acg", p3 = dir + "3.acg";
-    ASSERT_TRUE(write_acg_file(p1, px, 2, 1));
-    ASSERT_TRUE(write_acg_file(p2, px, 1, 2));
-    const char* paths[3] = { p1.c_str(), p2.c_str(), p3.c_str() };
-    FaceSet set {};
-    std::remove(p3.c_str());
+    const std::string p[3] = { dir + "1.acg", dir + "2.acg", dir + "3.acg" };
+    const char* paths[3] = { p[0].c_str(), p[1].c_str(), p[2].c_str() };
+    ASSERT_TRUE(write_acg_file(p[0], px, 2, 1));
+    ASSERT_TRUE(write_acg_file(p[1], px, 1, 2));
+    std::remove(paths[2]);
+    FaceSet set {}, ok {};
     EXPECT_EQ(load_faces(&set, paths), 0); // all three must load
-    ASSERT_TRUE(write_acg_file(p3, px, 2, 1));
-    FaceSet ok {};
+    ASSERT_TRUE(write_acg_file(p[2], px, 2, 1));
     ASSERT_EQ(load_faces(&ok, paths), 1);
     EXPECT_EQ(ok.faces[1]->height, 2);
-    EXPECT_EQ(ok.stream_a[7][1], 28.0);
-    EXPECT_EQ(ok.stream_b[19][3], 1.0);
-    EXPECT_EQ(ok.draw_b[19][1], 76.0);
-    EXPECT_EQ(ok.draw_a[0][0], 0.0);
+    // Particle i starts at (0, 4 i, 0, 1) in both streams and both drawn copies, size 2, dark red.
+    for (const auto* records : { ok.stream_a, ok.stream_b, ok.draw_a, ok.draw_b })
+        EXPECT_EQ(std::vector<double>(records[19], records[19] + 4), (std::vector<double> { 0, 76, 0, 1 }));
     EXPECT_EQ(ok.sizes[5], 2.0);
     EXPECT_EQ(ok.colours[19], 0xFF480000u);
     // The records live until exit in the demo; the test releases them.
     for (FaceSet* f : { &set, &ok }) {
         for (Image* image : f->faces)
             destroy_image(image);
-        for (void* p : { (void*)f->stream_a, (void*)f->stream_b, (void*)f->draw_a, (void*)f->draw_b, (void*)f->sizes,
+        for (void* r : { (void*)f->stream_a, (void*)f->stream_b, (void*)f->draw_a, (void*)f->draw_b, (void*)f->sizes,
                  (void*)f->colours })
-            std::free(p);
+            std::free(r);
     }
 }
