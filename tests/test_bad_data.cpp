@@ -41,7 +41,8 @@ void make_folder(const fs::path& dir, const std::string& parts)
         write_whole_file(dir / "xm" / "morrowick.xm", "song");
 }
 
-TEST(DataFolder, TakesTheFirstFolderHoldingBothDataAndSong)
+// The first folder holding both data/ and the song is taken; each working folder's lack is named.
+TEST(DataFolder, TakesTheFirstFolderHoldingBothDataAndSongAndSaysWhatOneLacks)
 {
     const struct {
         const char* name;
@@ -49,15 +50,16 @@ TEST(DataFolder, TakesTheFirstFolderHoldingBothDataAndSong)
         const char* exe;
         const char* share;
         const char* expect; // "work", "exe", "share" or "none"
+        int work_lacks;
         bool exe_known = true; // else only the working directory is tried
     } cases[] = {
-        { "work_complete", "data song", "data song", "data song", "work" },
-        { "unrelated_data_in_work", "data", "data song", "data song", "exe" },
-        { "song_folder_without_song", "data xm", "", "data song", "share" },
-        { "halves_in_two_places", "song", "data", "data song", "share" },
-        { "song_is_a_folder", "data song-dir", "data song-dir", "data song", "share" },
-        { "nowhere", "data", "song", "xm", "none" },
-        { "unknown_executable_folder", "data", "data song", "data song", "none", false },
+        { "work_complete", "data song", "data song", "data song", "work", DATA_FOLDER_COMPLETE },
+        { "unrelated_data_in_work", "data", "data song", "data song", "exe", DATA_FOLDER_NO_SONG },
+        { "song_folder_without_song", "data xm", "", "data song", "share", DATA_FOLDER_NO_SONG },
+        { "halves_in_two_places", "song", "data", "data song", "share", DATA_FOLDER_NO_PICTURES },
+        { "song_is_a_folder", "data song-dir", "data song-dir", "data song", "share", DATA_FOLDER_NO_SONG },
+        { "nowhere", "xm", "song", "data", "none", DATA_FOLDER_NO_PICTURES | DATA_FOLDER_NO_SONG },
+        { "unknown_executable_folder", "data", "data song", "data song", "none", DATA_FOLDER_NO_SONG, false },
     };
     const fs::path saved = fs::current_path();
     for (const auto& c : cases) {
@@ -69,6 +71,7 @@ TEST(DataFolder, TakesTheFirstFolderHoldingBothDataAndSong)
         make_folder(root.root / "work", c.work);
         make_folder(exe, c.exe);
         make_folder(share, c.share);
+        EXPECT_EQ(data_folder_lacks((root.root / "work").string()), c.work_lacks);
         fs::current_path(root.root / "work");
         std::string found = "?";
         const bool ok = find_data_folder(c.exe_known ? exe.string() + "/" : "", SHARE_FROM_EXECUTABLE, &found);
@@ -80,31 +83,14 @@ TEST(DataFolder, TakesTheFirstFolderHoldingBothDataAndSong)
         else
             EXPECT_TRUE(fs::equivalent(found, expect == "exe" ? exe : share)) << found;
     }
-}
-
-TEST(DataFolder, SaysWhatAFolderLacks)
-{
-    const struct {
-        const char* parts;
-        int lacks;
-        const char* text;
-    } cases[] = {
-        { "data song", DATA_FOLDER_COMPLETE, "holds the data" },
-        { "data", DATA_FOLDER_NO_SONG, "has no xm/morrowick.xm" },
-        { "data song-dir", DATA_FOLDER_NO_SONG, "has no xm/morrowick.xm" },
-        { "song", DATA_FOLDER_NO_PICTURES, "has no data/ folder" },
-        { "xm", DATA_FOLDER_NO_PICTURES | DATA_FOLDER_NO_SONG, "has no data/ folder and no xm/morrowick.xm" },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.parts);
-        const TempFolder root("data_folder_lacks");
-        make_folder(root.root, c.parts);
-        EXPECT_EQ(data_folder_lacks(root.root.string()), c.lacks);
-        EXPECT_EQ(describe_data_folder_lack(c.lacks), c.text);
-    }
-    const int lacks = data_folder_lacks((fs::temp_directory_path() / "mw_no_such_folder").string());
-    EXPECT_TRUE(lacks & DATA_FOLDER_ABSENT);
-    EXPECT_EQ(describe_data_folder_lack(lacks), "does not exist");
+    const std::pair<int, const char*> texts[] = { { DATA_FOLDER_COMPLETE, "holds the data" },
+        { DATA_FOLDER_NO_SONG, "has no xm/morrowick.xm" }, { DATA_FOLDER_NO_PICTURES, "has no data/ folder" },
+        { DATA_FOLDER_NO_PICTURES | DATA_FOLDER_NO_SONG, "has no data/ folder and no xm/morrowick.xm" } };
+    for (const auto& [lacks, text] : texts)
+        EXPECT_EQ(describe_data_folder_lack(lacks), text);
+    const int absent = data_folder_lacks((fs::temp_directory_path() / "mw_no_such_folder").string());
+    EXPECT_TRUE(absent & DATA_FOLDER_ABSENT);
+    EXPECT_EQ(describe_data_folder_lack(absent), "does not exist");
 }
 
 class DemoData : public ::testing::Test {
@@ -288,17 +274,12 @@ TEST(LoaderLimits, HostileMeshAndSongHeadersAreRejectedQuicklyWithBoundedMemory)
         fs::resize_file(path, c.size);
         const auto start = std::chrono::steady_clock::now();
         clear_load_failure();
-        bool loaded;
-        if (path.extension() == ".ma") {
-            Mesh* mesh = load_ma(path.c_str());
-            loaded = mesh != nullptr;
-            free_mesh(mesh);
-        } else {
-            SoundModule* module = sound_load_module(path.c_str());
-            loaded = module != nullptr;
-            sound_free_module(module);
-        }
-        EXPECT_FALSE(loaded) << c.name;
+        const bool mesh = path.extension() == ".ma";
+        Mesh* loaded_mesh = mesh ? load_ma(path.c_str()) : nullptr;
+        SoundModule* module = mesh ? nullptr : sound_load_module(path.c_str());
+        EXPECT_TRUE(!loaded_mesh && !module) << c.name;
+        free_mesh(loaded_mesh);
+        sound_free_module(module);
         EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0) << c.name;
         EXPECT_NE(std::string(load_failure_text()).find(c.name), std::string::npos) << load_failure_text();
         fs::remove(path);

@@ -58,34 +58,30 @@ TEST(CaptureOptions, ParsedAndCheckedBeforeTheWordSearch)
     EXPECT_EQ(capture_kind("sheet.png", true), CaptureKind::sheet);
 }
 
-TEST(CaptureOptions, MissingFfmpegMisusedSheetAndStartUpFailureLeaveNothing)
+// Start-up failures say why, exit 255 and leave nothing behind: no ffmpeg for a video, a sheet
+// that is not a PNG file, a song that does not load once the capture has begun.
+TEST(CaptureOptions, StartUpFailuresSayWhyAndLeaveNothing)
 {
-    const std::string saved_path = std::getenv("PATH");
-    setenv("PATH", (std::string(MW_BINARY_DIR) + "/no-such-folder").c_str(), 1);
-    CaptureOptions video;
-    video.path = std::string(MW_BINARY_DIR) + "/capture_tests/never.mp4";
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(capture_begin(&video), -1);
-    const std::string message = testing::internal::GetCapturedStderr();
-    setenv("PATH", saved_path.c_str(), 1);
-    EXPECT_NE(message.find("ffmpeg"), std::string::npos) << message;
-    EXPECT_FALSE(capture_active());
-
-    CaptureOptions sheet_folder;
-    sheet_folder.path = "frames";
-    sheet_folder.sheet = true;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(capture_begin(&sheet_folder), -1);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("--sheet"), std::string::npos);
-
-    // No song in the data folder: the program fails before the first frame and writes nothing.
-    const TempFolder empty("capture_no_song");
-    fs::create_directories(empty.root / "xm");
-    const std::string out = (empty.root / "frames").string();
-    const ChildRun run = run_capture_child({ "--capture=" + out, "--data=" + empty.root.string() });
-    EXPECT_EQ(run.exit_code, 255);
-    EXPECT_TRUE(run.frames.empty());
-    EXPECT_FALSE(fs::exists(out + "/audio.wav"));
+    const TempFolder folder("capture_failures");
+    const fs::path out = folder.root / "out", junk = folder.root / "junk";
+    fs::create_directories(out);
+    fs::create_directories(junk / "xm");
+    fs::create_directory_symlink(MW_BINARY_DIR "/data", junk / "data");
+    write_whole_file(junk / "xm" / "morrowick.xm", "junk");
+    const struct {
+        std::string args, setup;
+        const char* reason;
+    } cases[] = {
+        { "--capture=" + (out / "v.mp4").string(), "PATH=/no-such-folder", "needs the program ffmpeg" },
+        { "--capture=" + (out / "frames").string() + " --sheet", "", "--sheet" },
+        { "--capture=" + (out / "frames").string() + " --data=" + junk.string(), "", "couldn't load module" },
+    };
+    for (const auto& c : cases) {
+        const ProgramResult run = run_program(c.args, c.setup);
+        EXPECT_EQ(run.exit_code, 255) << c.args;
+        EXPECT_NE(run.output.find(c.reason), std::string::npos) << run.output;
+        EXPECT_TRUE(names_in(out).empty()) << c.args;
+    }
 }
 
 // The virtual clock: every boundary passed outputs one frame; a wait returns 1.
@@ -182,7 +178,8 @@ TEST(CaptureOutputs, FolderCapturesAreIdenticalAndTheWavHoldsEveryTick)
     const TempFolder folder("capture_folder");
     const fs::path a = folder.root / "a", b = folder.root / "b";
     for (const fs::path& dir : { a, b }) {
-        const ChildRun run = run_capture_child({ "part5", "--capture=" + dir.string(), "--seconds=3", "--data=" + data });
+        const ChildRun run
+            = run_capture_child({ "part5", "--capture=" + dir.string(), "--seconds=3", "--data=" + data });
         ASSERT_EQ(run.exit_code, 0);
         ASSERT_EQ(run.frames.size(), 94u);
     }
@@ -240,7 +237,8 @@ TEST(CaptureOutputs, VideoFileHasScaledPictureAndSoundAndSheetIsAGridOfThumbnail
         EXPECT_EQ(names_in(dir.root), (std::vector<std::string> { "probe.txt", "short.mkv" })) << "temporaries left";
     }
     const std::string sheet = (dir.root / "sheet.png").string();
-    const ChildRun run = run_capture_child({ "part3", "--capture=" + sheet, "--sheet", "--seconds=6", "--data=" + data });
+    const ChildRun run
+        = run_capture_child({ "part3", "--capture=" + sheet, "--sheet", "--seconds=6", "--data=" + data });
     ASSERT_EQ(run.exit_code, 0);
     int w = 0, h = 0;
     std::vector<uint8_t> rgba;
@@ -311,7 +309,8 @@ TEST(CaptureIntegrity, EncoderErrorsAndAWrongLengthFailAndStaleTemporariesGo)
         write_whole_file(out / "v.mkv", "previous capture");
         // Its process (an id no process can have) is gone.
         write_whole_file(out / ".v.mkv.mwtmp-2147483000.audio.wav", "stale");
-        const ProgramResult run = run_program(capture_args(out / "v.mkv", "--seconds=3"), "PATH=" + bin.string() + ":$PATH");
+        const ProgramResult run
+            = run_program(capture_args(out / "v.mkv", "--seconds=3"), "PATH=" + bin.string() + ":$PATH");
         EXPECT_EQ(run.exit_code, 255) << run.output;
         EXPECT_NE(run.output.find(c.reason), std::string::npos) << run.output;
         EXPECT_EQ(read_whole_file(out / "v.mkv"), "previous capture");
@@ -330,7 +329,8 @@ TEST(CaptureIntegrity, InterruptsExitWithTheSignalAndKeepOnlyWhatIsAskedFor)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.exit_code);
         const fs::path target = folder.root / "frames", log = folder.root / "log";
-        const pid_t pid = start_program(capture_args(target, "--seconds=200") + (c.keep_partial ? " --keep-partial" : ""), log);
+        const pid_t pid
+            = start_program(capture_args(target, "--seconds=200") + (c.keep_partial ? " --keep-partial" : ""), log);
         // Wait until frames past the start-up pause are being written.
         const fs::path temp = target / (".mwtmp-" + std::to_string(pid));
         for (int i = 0; i < 600 && names_in(temp).size() < 80; ++i)

@@ -55,14 +55,9 @@ inline void report(void* context, const CaptureFrame* frame)
         out.audio_peak = std::max(out.audio_peak, std::abs(int32_t(frame->audio[i])));
     if (*hook->on_frame)
         (*hook->on_frame)(*frame);
-    const char* p = reinterpret_cast<const char*>(&out);
-    for (size_t left = sizeof out; left > 0;) {
-        const ssize_t n = write(hook->fd, p, left);
-        if (n <= 0)
-            _exit(97);
-        p += n;
-        left -= size_t(n);
-    }
+    // One write of fewer than PIPE_BUF bytes: a pipe takes it whole.
+    if (write(hook->fd, &out, sizeof out) != ssize_t(sizeof out))
+        _exit(97);
 }
 
 // The exit code as a shell reports it: 128 + the signal's number when a signal ended the process.
@@ -122,8 +117,8 @@ inline bool read_capture_child(ChildCapture* child)
 {
     if (child->fd < 0)
         return false;
-    const ssize_t n = read(child->fd, reinterpret_cast<char*>(&child->partial) + child->have,
-        sizeof child->partial - child->have);
+    const ssize_t n
+        = read(child->fd, reinterpret_cast<char*>(&child->partial) + child->have, sizeof child->partial - child->have);
     if (n > 0) {
         child->have += size_t(n);
         if (child->have == sizeof child->partial) {
@@ -216,9 +211,9 @@ inline pid_t start_program(
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
-        const std::string command = setup + "\nexport SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy\nexec " MW_BINARY_DIR
-                                            "/morrowick "
-            + args + " >'" + log.string() + "' 2>&1";
+        const std::string command = setup
+            + "\nexport SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy\nexec " MW_BINARY_DIR "/morrowick " + args + " >'"
+            + log.string() + "' 2>&1";
         alarm(seconds);
         execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
         _exit(98);

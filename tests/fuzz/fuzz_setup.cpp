@@ -23,40 +23,32 @@
 namespace {
 namespace fs = std::filesystem;
 
-template <typename... T> void release(T*&... blocks)
+// Frees each block with `free_one` and forgets it.
+template <typename F, typename... T> void release(F free_one, T*&... blocks)
 {
-    (std::free(blocks), ...);
+    (free_one(blocks), ...);
     ((blocks = nullptr), ...);
 }
-template <typename... T> void release_images(T*&... images)
+void free_block(void* block)
 {
-    (destroy_image(images), ...);
-    ((images = nullptr), ...);
-}
-template <typename... T> void release_surfaces(T*&... surfaces)
-{
-    (destroy_surface(surfaces), ...);
-    ((surfaces = nullptr), ...);
-}
-template <typename... T> void release_meshes(T*&... meshes)
-{
-    (free_mesh(meshes), ...);
-    ((meshes = nullptr), ...);
+    std::free(block);
 }
 
 // Everything set-up makes (the falloff table and depth buffer are made once and kept).
 void release_everything()
 {
     release_demo_data();
-    release_images(ringface_picture, bottle_picture, credits_picture, crd1_picture, crd2_picture, bricks_picture,
-        title_picture, riptlt_picture, quenvask_picture, endtext_picture, greets_picture, dtitle_picture, dq_picture,
-        da_picture, dlast_picture);
+    release(destroy_image, ringface_picture, bottle_picture, credits_picture, crd1_picture, crd2_picture,
+        bricks_picture, title_picture, riptlt_picture, quenvask_picture, endtext_picture, greets_picture,
+        dtitle_picture, dq_picture, da_picture, dlast_picture);
     for (Image*& face : face_set.faces)
-        release_images(face);
-    release(face_set.stream_a, face_set.stream_b, face_set.draw_a, face_set.draw_b, face_set.sizes, face_set.colours);
-    release_surfaces(
-        upsbot_surface, warper_surface, globe_surface_map, globe_clouds, globe_light_map, flame_surface, run_surface);
-    release_meshes(bottle_mesh, footpath_mesh, box1_mesh, box2_mesh, road_mesh, conerow_mesh, chickcone_mesh, roadline_mesh);
+        release(destroy_image, face);
+    release(free_block, face_set.stream_a, face_set.stream_b, face_set.draw_a, face_set.draw_b, face_set.sizes,
+        face_set.colours);
+    release(destroy_surface, upsbot_surface, warper_surface, globe_surface_map, globe_clouds, globe_light_map,
+        flame_surface, run_surface);
+    release(free_mesh, bottle_mesh, footpath_mesh, box1_mesh, box2_mesh, road_mesh, conerow_mesh, chickcone_mesh,
+        roadline_mesh);
     for (int i = 0; balls && i < BALL_COUNT; ++i)
         std::free(balls[i].texture);
     if (globe)
@@ -65,8 +57,8 @@ void release_everything()
         std::free(landscape_field->heights);
         destroy_surface(landscape_field->colour_map);
     }
-    release(ring_colours, ribbons, twist_u, twist_v, lens_u, lens_v, shared_matrix, balls, flash_light, globe,
-        globe_stars, flame_palette, run_palette, landscape_field);
+    release(free_block, ring_colours, ribbons, twist_u, twist_v, lens_u, lens_v, shared_matrix, balls, flash_light,
+        globe, globe_stars, flame_palette, run_palette, landscape_field);
 }
 } // namespace
 

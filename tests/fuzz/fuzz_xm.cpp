@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     unlink(path);
     if (module) {
         SoundPlay* play = sound_play_module(module, 0);
-        sound_set_sync_callback(play, [](uint32_t, uint32_t, uint32_t) { });
+        sound_set_sync_callback(play, [](uint32_t, uint32_t, uint32_t) {});
         // Half a second is enough to walk the pattern and sync code; whole songs would be slow.
         std::vector<int16_t> buffer(4800 * 2);
         for (int i = 0; i < 5; ++i) {

@@ -59,7 +59,8 @@ ChildCapture start_group(const Group& group, const std::string& data, bool updat
     args.insert(args.end(), { "--capture=null", limit, "--data=" + data });
     const std::string folder = std::string(MW_BINARY_DIR) + (update ? "/golden/expected/" : "/golden/actual/");
     auto listed = [group](const CaptureFrame& frame) {
-        return std::any_of(group.begin(), group.end(), [&](const GoldenLine* line) { return line->tick == frame.song_tick; });
+        return std::any_of(
+            group.begin(), group.end(), [&](const GoldenLine* line) { return line->tick == frame.song_tick; });
     };
     auto keep = [group, folder, update](const CaptureFrame& frame) {
         for (const GoldenLine* line : group)
@@ -126,8 +127,8 @@ TEST(GoldenFrames, EveryListedFrameMatches)
 
     int changed = 0;
     for (const GoldenLine& line : lines) {
-        EXPECT_EQ(line.actual_scene, line.scene) << "tick " << line.tick << " with words " << line.words
-                                                 << " shows another scene: pick another tick";
+        EXPECT_EQ(line.actual_scene, line.scene)
+            << "tick " << line.tick << " with words " << line.words << " shows another scene: pick another tick";
         if (line.actual_hash != line.hash) {
             ++changed;
             EXPECT_TRUE(update) << "scene " << line.scene << " words " << line.words << " tick " << line.tick
