@@ -93,52 +93,44 @@ TEST(DataFolder, TakesTheFirstFolderHoldingBothDataAndSongAndSaysWhatOneLacks)
     EXPECT_EQ(describe_data_folder_lack(absent), "does not exist");
 }
 
-class DemoData : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        folder.copy_from_build(DATA_FILES);
-        // Forget what an earlier set-up in this process made, so each run is seen on its own.
-        ring_table = nullptr;
+// Set-up reads a short bump map with zeros after it, stops at the first missing file, and fails
+// when its last loader (the depth buffer) does although every earlier one has run.
+TEST(DemoData, SetUpStopsAtTheFirstMissingFileAndCountsTheLastLoader)
+{
+    const scene_script::TempDataFolder folder("demo_data");
+    folder.copy_from_build(DATA_FILES);
+    // Forgets what an earlier set-up in this process made, so that each run is seen on its own.
+    auto forget = [] {
         bump_heights = nullptr;
         ringface_picture = crd1_picture = bricks_picture = nullptr;
         run_surface = nullptr;
         swarm_particles[0].colour = 0;
-    }
-    scene_script::TempDataFolder folder { "demo_data" };
-};
-
-TEST_F(DemoData, ShortBumpMapLoadsWithZerosAfterIt)
-{
+    };
     std::string bump = read_whole_file("data/bump.raw");
     ASSERT_EQ(bump.size(), 76800u);
     bump.resize(76000);
     write_whole_file("data/bump.raw", bump);
+    forget();
     ASSERT_EQ(setup_demo_data(), 1);
     EXPECT_EQ(std::memcmp(bump_heights, bump.data(), bump.size()), 0);
     EXPECT_TRUE(std::all_of(bump_heights + 76000, bump_heights + 76800, [](uint8_t v) { return v == 0; }));
-}
 
-TEST_F(DemoData, MissingFilesStopSetUpWhereTheyAreRead)
-{
     // Without the bump map nothing else is read: no picture is loaded.
     fs::remove("data/bump.raw");
+    forget();
     EXPECT_EQ(setup_demo_data(), 0);
     EXPECT_EQ(ringface_picture, nullptr);
     folder.copy_from_build({ "bump.raw" });
-
     // Without crd2 the pictures before it are loaded and those after it are not.
     fs::remove("data/crd2.acg");
     EXPECT_EQ(setup_demo_data(), 0);
     EXPECT_NE(crd1_picture, nullptr);
     EXPECT_EQ(bricks_picture, nullptr);
-}
+    folder.copy_from_build({ "crd2.acg" });
 
-TEST_F(DemoData, FailingLastLoaderFailsSetUp)
-{
-    // Every file is read and every earlier loader has run, yet the depth buffer's failure counts.
-    SceneLoader saved = scene_loaders[SCENE_LOADER_COUNT - 1];
+    const SceneLoader saved = scene_loaders[SCENE_LOADER_COUNT - 1];
     scene_loaders[SCENE_LOADER_COUNT - 1] = [] { return 0; };
+    forget();
     EXPECT_EQ(setup_demo_data(), 0);
     scene_loaders[SCENE_LOADER_COUNT - 1] = saved;
     EXPECT_NE(run_surface, nullptr);
@@ -149,31 +141,23 @@ const char* const DATA_FAILURE = "failed to allocate demo data";
 const char* const SONG_FAILURE = "MIDAS error: couldn't load module (yay)";
 const char* const NO_SONG = "has no xm/morrowick.xm"; // --data names what its folder lacks
 
-class BadData : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        fs::create_directories(folder.root / "data");
-        fs::create_directories(folder.root / "xm");
-        for (const std::string& name : DATA_FILES)
-            restore("data/" + name);
-        restore("xm/morrowick.xm");
-    }
-    void restore(const std::string& file) const
-    {
+// The program on a copy of the build's data with one file damaged at a time.
+TEST(BadData, MissingUnreadableOrJunkFilesFailWithTheFileAndReason)
+{
+    const TempFolder folder("bad_data");
+    auto restore = [&folder](const std::string& file) {
         fs::remove_all(folder.root / file);
         fs::copy_file(fs::path(MW_BINARY_DIR) / file, folder.root / file);
-    }
+    };
     // About two seconds of show after the start-up pause, from the given start point.
-    ProgramResult run(const char* part) const
-    {
+    auto run = [&folder](const char* part) {
         return run_program("--capture=null --seconds=4 --data=" + folder.root.string() + " " + part);
-    }
-    TempFolder folder { "bad_data" };
-};
-
-TEST_F(BadData, MissingUnreadableOrJunkFilesFailWithTheFileAndReason)
-{
+    };
+    fs::create_directories(folder.root / "data");
+    fs::create_directories(folder.root / "xm");
+    for (const std::string& name : DATA_FILES)
+        restore("data/" + name);
+    restore("xm/morrowick.xm");
     struct Case {
         std::string file;
         char kind; // 'm' missing, 'f' a FIFO, 'd' a folder, 'j' four bytes of junk

@@ -19,10 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         sound_set_sync_callback(play, [](uint32_t, uint32_t, uint32_t) {});
         // Half a second is enough to walk the pattern and sync code; whole songs would be slow.
         std::vector<int16_t> buffer(4800 * 2);
-        for (int i = 0; i < 5; ++i) {
-            if (sound_render_offline(play, buffer.data(), 4800) < 4800)
-                break;
-        }
+        for (int i = 0; i < 5 && sound_render_offline(play, buffer.data(), 4800) == 4800; ++i) { }
         sound_set_position(play, 1);
         sound_render_offline(play, buffer.data(), 4800);
         sound_stop_module(play);
