@@ -3,9 +3,7 @@
 //
 // Input: file index, mode, offset (u32 LE), patch bytes. Mode bit 0 cuts the file after the patch,
 // bit 1 replaces the whole file with the patch. Runs in a temporary copy of the build's data.
-#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
 #include "../scene_script.h"
 #include "../test_capture_child.h"
