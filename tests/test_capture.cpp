@@ -52,7 +52,7 @@ TEST(CaptureOptions, ParsedAndCheckedBeforeTheWordSearch)
     EXPECT_EQ(extra.fps, 60);
     EXPECT_EQ(extra.seed, 77u);
     EXPECT_EQ(extra.scale, 2);
-    for (const char* bad : { "--fps=25", "--seed=-1" }) {
+    for (const char* bad : { "--fps=25", "--seed=-1", "--capture=" }) {
         const char* args[] = { "morrowick", "--capture=x.mp4", bad };
         EXPECT_FALSE(split_arguments(3, args, &extra, &line)) << bad;
     }
