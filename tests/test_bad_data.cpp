@@ -15,7 +15,6 @@
 #include "app/demo.h"
 #include "app/demo_data.h"
 #include "app/sequencer.h"
-#include "app/window.h"
 #include "display/bytes.h"
 #include "display/data_file.h"
 #include "render3d/mesh.h"
@@ -276,12 +275,7 @@ bool song_over = false;
 
 TEST(LoaderLimits, LiveDemoQuitsSixtySecondsAfterTheSongEnds)
 {
-    WindowRecord record {};
-    window_record = &record;
-    FakeClock fake {};
-    fake.spin_step_ms = 1;
-    set_demo_clock(fake_clock(&fake));
-    reset_tick_timer();
+    scene_script::begin(0); // a scripted clock at tick 0
     watch_song_end([](void*) { return song_over ? 1 : 0; }, nullptr);
     testing::internal::CaptureStderr();
     for (int i = 0; i < 5000; ++i) // 160 s of a song that has not ended
@@ -297,8 +291,7 @@ TEST(LoaderLimits, LiveDemoQuitsSixtySecondsAfterTheSongEnds)
     EXPECT_LE(clock_now_ms() - ended_at, SONG_END_GRACE_MS + 64);
     EXPECT_NE(message.find("song ended"), std::string::npos) << message;
     watch_song_end(nullptr, nullptr);
-    set_demo_clock(real_clock());
-    window_record = nullptr;
+    scene_script::end();
 }
 
 } // namespace
