@@ -1,4 +1,6 @@
-// test_capture_child.h -- runs one capture of the whole program in a child process, frames reported back.
+// test_capture_child.h -- running the program in a child process: one capture with its frames
+// reported back (forked, demo_main in the child), or the built executable with its output kept;
+// plus a temporary folder and whole-file reading and writing.
 //
 // Every capture runs in a fresh process (fork), because scenes keep state between runs in
 // process-wide storage: a second run in the same process would not start from the same state.
@@ -7,8 +9,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -41,30 +48,22 @@ struct HookContext {
 inline void report(void* context, const CaptureFrame* frame)
 {
     auto* hook = static_cast<HookContext*>(context);
-    ChildFrame out {};
-    out.index = frame->index;
-    out.song_tick = frame->song_tick;
-    out.scene = frame->scene;
-    out.position = frame->position;
-    out.row = frame->row;
+    ChildFrame out { frame->index, frame->song_tick, frame->scene, frame->position, frame->row, 0, 0 };
     if (*hook->want_hash && (*hook->want_hash)(*frame))
         out.hash = hash_frame_rgb(frame->xrgb, frame->width, frame->height);
-    for (int i = 0; i < CAPTURE_AUDIO_FRAMES_PER_TICK * 2; ++i) {
-        const int32_t v = frame->audio[i] < 0 ? -int32_t(frame->audio[i]) : frame->audio[i];
-        if (v > out.audio_peak)
-            out.audio_peak = v;
-    }
+    for (int i = 0; i < CAPTURE_AUDIO_FRAMES_PER_TICK * 2; ++i)
+        out.audio_peak = std::max(out.audio_peak, std::abs(int32_t(frame->audio[i])));
     if (*hook->on_frame)
         (*hook->on_frame)(*frame);
-    const char* p = reinterpret_cast<const char*>(&out);
-    size_t left = sizeof out;
-    while (left > 0) {
-        const ssize_t n = write(hook->fd, p, left);
-        if (n <= 0)
-            _exit(97);
-        p += n;
-        left -= size_t(n);
-    }
+    // One write of fewer than PIPE_BUF bytes: a pipe takes it whole.
+    if (write(hook->fd, &out, sizeof out) != ssize_t(sizeof out))
+        _exit(97);
+}
+
+// The exit code as a shell reports it: 128 + the signal's number when a signal ended the process.
+inline int exit_code(int status)
+{
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 } // namespace capture_child
@@ -90,11 +89,6 @@ inline ChildCapture start_capture_child(const std::vector<std::string>& args,
         return child;
     std::fflush(nullptr);
     const pid_t pid = fork();
-    if (pid < 0) {
-        close(fds[0]);
-        close(fds[1]);
-        return child;
-    }
     if (pid == 0) {
         close(fds[0]);
         capture_child::HookContext context { fds[1], &want_hash, &on_frame };
@@ -108,6 +102,10 @@ inline ChildCapture start_capture_child(const std::vector<std::string>& args,
         _exit(code & 0xFF);
     }
     close(fds[1]);
+    if (pid < 0) {
+        close(fds[0]);
+        return child;
+    }
     child.pid = pid;
     child.fd = fds[0];
     return child;
@@ -119,8 +117,8 @@ inline bool read_capture_child(ChildCapture* child)
 {
     if (child->fd < 0)
         return false;
-    const ssize_t n = read(child->fd, reinterpret_cast<char*>(&child->partial) + child->have,
-        sizeof child->partial - child->have);
+    const ssize_t n
+        = read(child->fd, reinterpret_cast<char*>(&child->partial) + child->have, sizeof child->partial - child->have);
     if (n > 0) {
         child->have += size_t(n);
         if (child->have == sizeof child->partial) {
@@ -133,7 +131,7 @@ inline bool read_capture_child(ChildCapture* child)
     child->fd = -1;
     int status = 0;
     waitpid(child->pid, &status, 0);
-    child->run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    child->run.exit_code = capture_child::exit_code(status);
     return false;
 }
 
@@ -154,4 +152,96 @@ inline std::string song_folder(bool test_song)
     std::string command = "mkdir -p '" + dir + "' && ln -sfn '" + MW_BINARY_DIR + "/data' '" + dir
         + "/data' && ln -sfn '" + xm + "' '" + dir + "/xm'";
     return std::system(command.c_str()) == 0 ? dir : std::string();
+}
+
+// Every file the data set-up reads, in the order it reads them (the first SETUP_FILE_COUNT);
+// then the two animations that their scenes load when they start.
+inline const std::vector<std::string> DATA_FILES = { "bump.raw", "ringface.acg", "bottle.acg", "credits.acg",
+    "crd1.acg", "crd2.acg", "bricks.acg", "upsbot.acg", "title.acg", "warper.acg", "bottlemosh.ma", "blam1.acg",
+    "blam2.acg", "blam3.acg", "footpath.ma", "box1.ma", "box2.ma", "road.ma", "conerow.ma", "chickcone.ma",
+    "roadline.ma", "face1.acg", "face2.acg", "face3.acg", "world.acg", "clouds.acg", "light.acg", "riptlt.acg",
+    "quenvask.acg", "endtext1.acg", "boxflame.pal", "vheight.raw", "vcol.raw", "greets.acg", "run.pal", "dtitle.acg",
+    "dq.acg", "da.acg", "dlast.acg", "boxflame.rlm", "run.rlm" };
+constexpr size_t SETUP_FILE_COUNT = 39;
+
+// A fresh folder in the system's temporary folder, removed with everything in it at the end.
+struct TempFolder {
+    std::filesystem::path root;
+    explicit TempFolder(const std::string& tag)
+        : root(std::filesystem::temp_directory_path() / ("mw_" + tag + "_" + std::to_string(getpid())))
+    {
+        std::filesystem::remove_all(root);
+        std::filesystem::create_directories(root);
+    }
+    ~TempFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
+};
+
+inline std::string read_whole_file(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void write_whole_file(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The sorted names in a folder (none when it does not exist).
+inline std::vector<std::string> names_in(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Starts the built executable with these arguments (shell words) on SDL's dummy drivers, its
+// standard output and error going to `log`. `setup` runs first in the same shell (a ulimit, a
+// PATH); after `seconds` the program is ended by SIGALRM (exit code 142) so that a hang fails.
+inline pid_t start_program(
+    const std::string& args, const std::filesystem::path& log, const std::string& setup = "", unsigned seconds = 120)
+{
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const std::string command = setup
+            + "\nexport SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy\nexec " MW_BINARY_DIR "/morrowick " + args + " >'"
+            + log.string() + "' 2>&1";
+        alarm(seconds);
+        execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
+        _exit(98);
+    }
+    return pid;
+}
+
+inline int wait_program(pid_t pid)
+{
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return capture_child::exit_code(status);
+}
+
+struct ProgramResult {
+    int exit_code;
+    std::string output; // standard output and error
+    double seconds;
+};
+
+// Runs the built executable to its end.
+inline ProgramResult run_program(const std::string& args, const std::string& setup = "")
+{
+    const std::filesystem::path log = std::filesystem::temp_directory_path() / ("mw_log_" + std::to_string(getpid()));
+    const auto start = std::chrono::steady_clock::now();
+    const int code = wait_program(start_program(args, log, setup));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ProgramResult result { code, read_whole_file(log), seconds };
+    std::filesystem::remove(log);
+    return result;
 }

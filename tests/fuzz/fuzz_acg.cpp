@@ -1,5 +1,4 @@
 // fuzz_acg.cpp -- the ACG loader and picture drawing must stay inside their buffers for any bytes.
-#include <cstdint>
 #include <cstring>
 
 #include "gfx2d/image.h"

@@ -1,5 +1,4 @@
 // fuzz_cmdline.cpp -- any argument list through the option splitter and the word search.
-#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>

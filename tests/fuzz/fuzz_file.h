@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <unistd.h>
 
 // Fills the mkstemp template `path` (ending in XXXXXX) and writes the input there. False, with

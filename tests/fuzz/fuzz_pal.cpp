@@ -1,7 +1,5 @@
 // fuzz_pal.cpp -- PAL files of any length load through the file path without faults.
-#include <cstdint>
 #include <cstdlib>
-#include <unistd.h>
 
 #include "fuzz_file.h"
 #include "gfx2d/anim.h"

@@ -1,8 +1,4 @@
 // fuzz_png.cpp -- the PNG reader must reject or decode any byte string without faults.
-#include <cstdint>
-#include <cstdio>
-#include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "fuzz_file.h"

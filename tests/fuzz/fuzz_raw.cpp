@@ -1,8 +1,6 @@
 // fuzz_raw.cpp -- raw maps of any length through the file readers (8-bit heights, 24-bit colours).
 // The bump tables made from a damaged bump map are left to the set-up target.
-#include <cstdint>
 #include <cstdlib>
-#include <unistd.h>
 #include <vector>
 
 #include "fuzz_file.h"

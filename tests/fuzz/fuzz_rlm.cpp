@@ -1,5 +1,4 @@
 // fuzz_rlm.cpp -- RLM decoding must never write past the frame or read past the data.
-#include <cstdint>
 
 #include "gfx2d/anim.h"
 

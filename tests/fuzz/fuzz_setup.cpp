@@ -3,23 +3,13 @@
 //
 // Input: file index, mode, offset (u32 LE), patch bytes. Mode bit 0 cuts the file after the patch,
 // bit 1 replaces the whole file with the patch. Runs in a temporary copy of the build's data.
-#include <cstdint>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <unistd.h>
-#include <vector>
 
-#include "app/clock.h"
-#include "app/demo.h"
+#include "../scene_script.h"
+#include "../test_capture_child.h"
 #include "app/demo_data.h"
 #include "app/sequencer.h"
-#include "app/window.h"
 #include "display/bytes.h"
-#include "display/surface.h"
-#include "render3d/mesh.h"
 #include "scenes/globe.h"
 #include "scenes/landscape.h"
 #include "scenes/scene14_zoom.h"
@@ -31,180 +21,87 @@
 namespace {
 namespace fs = std::filesystem;
 
-const char* const FILES[] = { "bump.raw", "ringface.acg", "bottle.acg", "credits.acg", "crd1.acg", "crd2.acg",
-    "bricks.acg", "upsbot.acg", "title.acg", "warper.acg", "bottlemosh.ma", "blam1.acg", "blam2.acg", "blam3.acg",
-    "footpath.ma", "box1.ma", "box2.ma", "road.ma", "conerow.ma", "chickcone.ma", "roadline.ma", "face1.acg",
-    "face2.acg", "face3.acg", "world.acg", "clouds.acg", "light.acg", "riptlt.acg", "quenvask.acg", "endtext1.acg",
-    "boxflame.pal", "vheight.raw", "vcol.raw", "greets.acg", "run.pal", "dtitle.acg", "dq.acg", "da.acg", "dlast.acg",
-    "boxflame.rlm", "run.rlm" };
-constexpr size_t FILE_COUNT = sizeof FILES / sizeof FILES[0];
-
-std::vector<std::vector<uint8_t>> originals;
-fs::path data_root; // the temporary folder holding data/
-WindowRecord record;
-uint32_t fake_now = 0;
-uint32_t end_tick = 0;
-
-uint32_t now(void*)
+// Frees each block with `free_one` and forgets it.
+template <typename F, typename... T> void release(F free_one, T*&... blocks)
 {
-    return fake_now;
+    (free_one(blocks), ...);
+    ((blocks = nullptr), ...);
 }
-void advance(uint32_t ms)
+void free_block(void* block)
 {
-    fake_now += ms;
-    if ((fake_now >> 5) >= end_tick)
-        set_quit_flag(); // every scene returns on quit
-}
-void sleep_ms(void*, uint32_t ms)
-{
-    advance(ms);
-}
-void spin(void*)
-{
-    advance(1);
-}
-
-void write_file(const fs::path& path, const uint8_t* data, size_t size)
-{
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), std::streamsize(size));
-}
-
-void prepare_folder()
-{
-    const fs::path root = fs::temp_directory_path() / ("mw_fuzz_setup_" + std::to_string(getpid()));
-    data_root = root;
-    fs::create_directories(root / "data");
-    for (const char* name : FILES) {
-        std::ifstream in(fs::path(MW_BINARY_DIR) / "data" / name, std::ios::binary);
-        originals.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        write_file(root / "data" / name, originals.back().data(), originals.back().size());
-    }
-    create_scene_table();
-    screen_width = 320;
-    screen_height = 240;
-    Surface** shared[] = { &frame_surface, &work_surface_1, &work_surface_2, &work_surface_3 };
-    for (Surface** s : shared)
-        *s = create_surface(320, 240, 32);
-}
-
-template <typename T> void release(T*& p)
-{
-    std::free(p);
-    p = nullptr;
-}
-void release_image(Image*& image)
-{
-    destroy_image(image);
-    image = nullptr;
-}
-void release_surface(Surface*& surface)
-{
-    destroy_surface(surface);
-    surface = nullptr;
-}
-void release_mesh(Mesh*& mesh)
-{
-    free_mesh(mesh);
-    mesh = nullptr;
+    std::free(block);
 }
 
 // Everything set-up makes (the falloff table and depth buffer are made once and kept).
 void release_everything()
 {
     release_demo_data();
-    release(ring_colours);
-    for (Image** image : { &ringface_picture, &bottle_picture, &credits_picture, &crd1_picture, &crd2_picture,
-             &bricks_picture, &title_picture, &riptlt_picture, &quenvask_picture, &endtext_picture, &greets_picture,
-             &dtitle_picture, &dq_picture, &da_picture, &dlast_picture })
-        release_image(*image);
+    release(destroy_image, ringface_picture, bottle_picture, credits_picture, crd1_picture, crd2_picture,
+        bricks_picture, title_picture, riptlt_picture, quenvask_picture, endtext_picture, greets_picture,
+        dtitle_picture, dq_picture, da_picture, dlast_picture);
     for (Image*& face : face_set.faces)
-        release_image(face);
-    release(face_set.stream_a);
-    release(face_set.stream_b);
-    release(face_set.draw_a);
-    release(face_set.draw_b);
-    release(face_set.sizes);
-    release(face_set.colours);
-    for (Surface** surface : { &upsbot_surface, &warper_surface, &globe_surface_map, &globe_clouds, &globe_light_map,
-             &flame_surface, &run_surface })
-        release_surface(*surface);
-    for (Mesh** mesh : { &bottle_mesh, &footpath_mesh, &box1_mesh, &box2_mesh, &road_mesh, &conerow_mesh,
-             &chickcone_mesh, &roadline_mesh })
-        release_mesh(*mesh);
-    release(ribbons);
-    release(twist_u);
-    release(twist_v);
-    release(lens_u);
-    release(lens_v);
-    release(shared_matrix);
-    if (balls)
-        for (int i = 0; i < BALL_COUNT; ++i)
-            std::free(balls[i].texture);
-    release(balls);
-    release(flash_light);
+        release(destroy_image, face);
+    release(free_block, face_set.stream_a, face_set.stream_b, face_set.draw_a, face_set.draw_b, face_set.sizes,
+        face_set.colours);
+    release(destroy_surface, upsbot_surface, warper_surface, globe_surface_map, globe_clouds, globe_light_map,
+        flame_surface, run_surface);
+    release(free_mesh, bottle_mesh, footpath_mesh, box1_mesh, box2_mesh, road_mesh, conerow_mesh, chickcone_mesh,
+        roadline_mesh);
+    for (int i = 0; balls && i < BALL_COUNT; ++i)
+        std::free(balls[i].texture);
     if (globe)
         std::free(globe->texture);
-    release(globe);
-    release(globe_stars);
-    release(flame_palette);
-    release(run_palette);
     if (landscape_field) {
         std::free(landscape_field->heights);
         destroy_surface(landscape_field->colour_map);
     }
-    release(landscape_field);
-}
-
-// A few frames of every scene on the data just made.
-void run_scenes()
-{
-    window_record = &record;
-    set_demo_clock(DemoClock { now, sleep_ms, spin, nullptr });
-    for (uint32_t scene = 0; scene < SCENE_COUNT; ++scene) {
-        record = WindowRecord {};
-        reset_tick_timer();
-        end_tick = (fake_now >> 5) + 4;
-        scene_number.store(scene, std::memory_order_relaxed);
-        scene_function_for(scene)();
-    }
-    set_demo_clock(real_clock());
-    window_record = nullptr;
+    release(free_block, ring_colours, ribbons, twist_u, twist_v, lens_u, lens_v, shared_matrix, balls, flash_light,
+        globe, globe_stars, flame_palette, run_palette, landscape_field);
 }
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (originals.empty())
-        prepare_folder();
+    // The loaders read ./data/: work in the folder only for each run (the fuzzer's own paths are
+    // relative to where it was started).
+    static scene_script::TempDataFolder folder("fuzz_setup");
+    static std::vector<std::string> originals;
+    if (originals.empty()) {
+        folder.copy_from_build(DATA_FILES);
+        for (const std::string& name : DATA_FILES)
+            originals.push_back(read_whole_file(folder.root / "data" / name));
+        create_scene_table();
+        fs::current_path(folder.previous);
+    }
     if (size < 6)
         return 0;
-    const size_t index = data[0] % FILE_COUNT;
+    const size_t index = data[0] % DATA_FILES.size();
     const uint8_t mode = data[1];
-    const uint32_t offset = load_u32(data + 2);
-    const uint8_t* patch = data + 6;
-    const size_t patch_size = size - 6;
-    std::vector<uint8_t> file;
-    if (mode & 2) {
-        file.assign(patch, patch + patch_size);
-    } else {
+    const std::string patch(reinterpret_cast<const char*>(data) + 6, size - 6);
+    std::string file = patch;
+    if (!(mode & 2)) {
         file = originals[index];
-        const size_t at = file.empty() ? 0 : offset % (file.size() + 1);
-        if (at + patch_size > file.size())
-            file.resize(at + patch_size);
-        std::memcpy(file.data() + at, patch, patch_size);
+        const size_t at = file.empty() ? 0 : load_u32(data + 2) % (file.size() + 1);
+        file.replace(at, patch.size(), patch);
         if (mode & 1)
-            file.resize(at + patch_size);
+            file.resize(at + patch.size());
     }
-    // The loaders read ./data/: work in the folder only for this run (the fuzzer's own paths
-    // are relative to where it was started).
-    const fs::path previous = fs::current_path();
-    fs::current_path(data_root);
-    const fs::path path = fs::path("data") / FILES[index];
-    write_file(path, file.data(), file.size());
-    if (setup_demo_data())
-        run_scenes();
+    fs::current_path(folder.root);
+    const fs::path path = fs::path("data") / DATA_FILES[index];
+    write_whole_file(path, file);
+    // A few frames of every scene: the scripted clock sets quit at tick 4, and every scene returns on quit.
+    const bool made = setup_demo_data();
+    for (uint32_t scene = 0; made && scene < SCENE_COUNT; ++scene) {
+        scene_script::begin(scene);
+        scene_script::script.on_tick = [](uint32_t tick) {
+            if (tick >= 4)
+                set_quit_flag();
+        };
+        scene_function_for(scene)();
+        scene_script::end();
+    }
     release_everything();
-    write_file(path, originals[index].data(), originals[index].size());
-    fs::current_path(previous);
+    write_whole_file(path, originals[index]);
+    fs::current_path(folder.previous);
     return 0;
 }

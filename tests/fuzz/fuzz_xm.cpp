@@ -1,16 +1,8 @@
 // fuzz_xm.cpp -- the sound layer must load (or refuse) any byte string and render it without faults.
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <unistd.h>
 #include <vector>
 
 #include "fuzz_file.h"
 #include "sound/sound.h"
-
-namespace {
-void ignore_sync(uint32_t, uint32_t, uint32_t) { }
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -24,13 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     unlink(path);
     if (module) {
         SoundPlay* play = sound_play_module(module, 0);
-        sound_set_sync_callback(play, ignore_sync);
+        sound_set_sync_callback(play, [](uint32_t, uint32_t, uint32_t) {});
         // Half a second is enough to walk the pattern and sync code; whole songs would be slow.
         std::vector<int16_t> buffer(4800 * 2);
-        for (int i = 0; i < 5; ++i) {
-            if (sound_render_offline(play, buffer.data(), 4800) < 4800)
-                break;
-        }
+        for (int i = 0; i < 5 && sound_render_offline(play, buffer.data(), 4800) == 4800; ++i) { }
         sound_set_position(play, 1);
         sound_render_offline(play, buffer.data(), 4800);
         sound_stop_module(play);

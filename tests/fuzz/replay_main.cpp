@@ -1,4 +1,4 @@
-// replay_main.cpp -- runs a fuzz target over every file of its seed corpus (no libFuzzer needed).
+// replay_main.cpp -- runs a fuzz target over every file of its seed corpus folders (no libFuzzer needed).
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -10,24 +10,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 int main(int argc, char** argv)
 {
-    namespace fs = std::filesystem;
     int files = 0;
-    for (int i = 1; i < argc; ++i) {
-        std::vector<fs::path> paths;
-        if (fs::is_directory(argv[i])) {
-            for (const auto& entry : fs::recursive_directory_iterator(argv[i]))
-                if (entry.is_regular_file())
-                    paths.push_back(entry.path());
-        } else {
-            paths.emplace_back(argv[i]);
-        }
-        for (const auto& path : paths) {
-            std::ifstream in(path, std::ios::binary);
-            std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (int i = 1; i < argc; ++i)
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(argv[i])) {
+            if (!entry.is_regular_file())
+                continue;
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
             LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
             ++files;
         }
-    }
     // An empty input is always worth a run as well.
     LLVMFuzzerTestOneInput(nullptr, 0);
     std::printf("replayed %d inputs\n", files);
