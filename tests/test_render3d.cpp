@@ -65,11 +65,7 @@ void record_draw(ScreenTriangle* t, Surface*)
 
 ScreenTriangle make_triangle(Corner a, Corner b, Corner c, TriangleDraw draw)
 {
-    ScreenTriangle t = {};
-    t.vertices[0] = { a.x, a.y, 150 };
-    t.vertices[1] = { b.x, b.y, 150 };
-    t.vertices[2] = { c.x, c.y, 150 };
-    t.draw = draw;
+    ScreenTriangle t = { { { a.x, a.y, 150 }, { b.x, b.y, 150 }, { c.x, c.y, 150 } }, {}, 0, 0, 0, 0, 0, draw };
     update_triangle_bounds(&t);
     link_triangle_edges(&t);
     return t;
@@ -86,13 +82,10 @@ std::vector<Piece> clip(Corner a, Corner b, Corner c)
 
 class Raster : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(allocate_depth_buffer());
-        reset();
-    }
+    void SetUp() override { reset(); }
     void reset()
     {
+        ASSERT_TRUE(allocate_depth_buffer());
         std::memset(surface->pixels, 0, size_t(surface->pitch) * 240);
         clear_depth();
     }
@@ -114,9 +107,8 @@ TEST(Matrix, RotationDirectionsOrderTranslationAndAliasing)
     const struct {
         double x, y, z;
         Vec4 from, to;
-    } turns[] = { { 0, 0, 0, { 3, 4, 5, 1 }, { 3, 4, 5, 1 } }, { 0, 0, PI, { 3, 4, 5, 1 }, { -3, -4, 5, 1 } },
-        { 0, 0, PI / 2, { 1, 0, 0, 1 }, { 0, -1, 0, 1 } }, { 0, PI / 2, 0, { 1, 0, 0, 1 }, { 0, 0, 1, 1 } },
-        { PI / 2, 0, PI / 2, { 0, 1, 0, 1 }, { 0, 0, -1, 1 } } };
+    } turns[] = { { 0, 0, PI, { 3, 4, 5, 1 }, { -3, -4, 5, 1 } }, { 0, 0, PI / 2, { 1, 0, 0, 1 }, { 0, -1, 0, 1 } },
+        { 0, PI / 2, 0, { 1, 0, 0, 1 }, { 0, 0, 1, 1 } }, { PI / 2, 0, PI / 2, { 0, 1, 0, 1 }, { 0, 0, -1, 1 } } };
     Matrix m;
     for (const auto& t : turns) {
         SCOPED_TRACE(testing::Message() << "angles " << t.x << " " << t.y << " " << t.z);
@@ -302,23 +294,31 @@ TEST(Clip, PassRejectAndCut)
     EXPECT_TRUE(recorded.empty());
 }
 
-TEST_F(Raster, FillWindingSpansAndDepth)
+// At z = 150 the projection is (x + 160, y + 120): the file order a, b, c lands at (10,10), (20,20),
+// (0,20), clockwise, rows 10 to 20 with row y covering x = 20 - y .. y; the mesh stores i0 = c,
+// i1 = b, i2 = a. Head-on at D = 250: red 254 -> 158, green 128 -> 80, blue 64 -> 40.
+TEST_F(Raster, MeshFacesProjectAndFillByWindingAndDepth)
 {
-    // Clockwise on the screen: rows 10 to 20, row y covering x = 20 - y .. y.
-    submit_triangle(10, 10, 150, 20, 20, 150, 0, 20, 150, surface, 0x00123456u, 0);
+    Vec4 vertices[] = { { -150, -110, 150, 1 }, { -140, -100, 150, 1 }, { -160, -100, 150, 1 } };
+    const Face face = { 2, 1, 0, 0 }, reversed = { 0, 1, 2, 0 };
+    render_mesh(&face, vertices, 1, surface, 0xFFFF8040u, 0);
     EXPECT_EQ(count_set(), 121);
     for (int y = 10; y <= 20; ++y)
-        EXPECT_TRUE(at(20 - y, y) == 0x00123456u && at(y, y) == 0x00123456u && at(y + 1, y) == 0) << y;
+        EXPECT_TRUE(at(20 - y, y) == 0x009E5028u && at(y, y) == 0x009E5028u && at(y + 1, y) == 0) << y;
     // Equal depth is not drawn, a nearer triangle is.
     submit_triangle(10, 10, 150, 20, 20, 150, 0, 20, 150, surface, 0x00000002u, 0);
-    EXPECT_EQ(at(10, 15), 0x00123456u);
+    EXPECT_EQ(at(10, 15), 0x009E5028u);
     submit_triangle(10, 10, 149, 20, 20, 149, 0, 20, 149, surface, 0x00000003u, 0);
     EXPECT_EQ(at(10, 15), 3u);
 
-    // Wound the other way: only the top corner. At the far depth, or on a line: nothing.
+    // Wound the other way: only the top corner. A corner at z = 0 (filled or outlined), the far
+    // depth, or corners on a line: nothing.
     reset();
-    submit_triangle(10, 10, 150, 0, 20, 150, 20, 20, 150, surface, 0x00123456u, 0);
-    EXPECT_EQ(at(10, 10), 0x00123456u);
+    render_mesh(&reversed, vertices, 1, surface, 0xFFFF8040u, 0);
+    EXPECT_NE(at(10, 10), 0u);
+    vertices[0].z = 0;
+    render_mesh(&face, vertices, 1, surface, 0xFFFF8040u, 0);
+    render_mesh(&face, vertices, 1, surface, 0xFFFF8040u, 1);
     submit_triangle(10, 10, 400, 20, 20, 400, 0, 20, 400, surface, 0x00FFFFFFu, 0);
     submit_triangle(10, 10, 100, 20, 20, 100, 30, 30, 100, surface, 0x00FFFFFFu, 0);
     EXPECT_EQ(count_set(), 1);
@@ -371,26 +371,6 @@ TEST_F(Raster, SmallSurfaceIsDrawnWithinItsPixels)
     submit_triangle(-20, -20, 50, 40, -10, 50, -10, 40, 50, small, 0x00FFFFFFu, 0);
     EXPECT_EQ(std::count(surface_row32(small, 0), surface_row32(small, 0) + 64, 0x00FFFFFFu), 64);
     destroy_surface(small);
-}
-
-TEST_F(Raster, MeshRenderProjectsLightsAndDropsFacesAtZeroDepth)
-{
-    // At z = 150 the projection is (x + 160, y + 120): the file order a, b, c lands at (10,10),
-    // (20,20), (0,20), clockwise; the mesh stores i0 = c, i1 = b, i2 = a. Head-on at D = 250:
-    // red 254 -> 158, green 128 -> 80, blue 64 -> 40.
-    Vec4 vertices[] = { { -150, -110, 150, 1 }, { -140, -100, 150, 1 }, { -160, -100, 150, 1 } };
-    const Face face = { 2, 1, 0, 0 }, reversed = { 0, 1, 2, 0 };
-    render_mesh(&face, vertices, 1, surface, 0xFFFF8040u, 0);
-    EXPECT_EQ(count_set(), 121);
-    EXPECT_TRUE(at(10, 10) == 0x009E5028u && at(0, 20) == 0x009E5028u);
-    reset();
-    render_mesh(&reversed, vertices, 1, surface, 0xFFFF8040u, 0); // only the top corner
-    EXPECT_EQ(count_set(), 1);
-    reset();
-    vertices[0].z = 0; // a corner at z = 0 drops the whole face
-    render_mesh(&face, vertices, 1, surface, 0xFFFF8040u, 0);
-    render_mesh(&face, vertices, 1, surface, 0xFFFF8040u, 1);
-    EXPECT_EQ(count_set(), 0);
 }
 
 // Clipped triangles reach the fill with fractional corners and the edge deltas measured before
