@@ -72,7 +72,6 @@ TEST_F(Scenes3d, RoadChickconeCornersLandWhereTheCameraSeesThem)
 {
     road_meshes();
     mesh_step(chickcone_mesh); // render vertices = keyframe 0
-    ss::fill(frame_surface, 0);
     RoadRun run;
     start_road_run(&run); // camera z -600, target 450 ahead at z 1050
     run.phase = PI / 2; // sway 1
@@ -312,6 +311,23 @@ TEST_F(Scenes3d, BottleAndGlowsCarryTheirAnimationAcrossRuns)
 
 constexpr int TW = GLOBE_TEXTURE_WIDTH, TH = GLOBE_TEXTURE_HEIGHT;
 
+// Clouds over the map (each scrolled), then the light map, per channel. Row 5 reads map column
+// 10, cloud column 250 and light column 0. Cloud (coverage 128): 192 x 128 >> 8 + 64 x 129 >> 8
+// = 128; 64 + 16 = 80; 32 + 8 = 40. Light (coverage 64): 16 x 65 >> 8 + 128 x 192 >> 8 = 100;
+// 2 + 60 = 62; 1 + 30 = 31. Row 6: a full cloud replaces the map; its columns wrap (10 + 250 -> 4).
+TEST(GlobeTexture, CloudsOverScrolledMapThenLightMapPerChannel)
+{
+    std::vector<uint32_t> map(TW * TH), clouds(TW * TH), light(TW * TH), out(TW * TH, 0xFFFFFFFFu);
+    map[5 * TW + 10] = 0x00C08040u;
+    clouds[5 * TW + 250] = 0x80402010u;
+    light[5 * TW] = 0x40100804u;
+    clouds[6 * TW + 4] = 0xFF010203u;
+    compose_globe_texture(out.data(), map.data(), clouds.data(), light.data(), 10, 250);
+    EXPECT_EQ(out[5 * TW], 0x00643E1Fu);
+    EXPECT_EQ(out[6 * TW + 10], 0x00010203u);
+    EXPECT_EQ(out[7 * TW], 0u); // the top byte is 0
+}
+
 // A globe facing longitude 0 on the equator (dx along Y, dy along Z, depth along X) with a
 // texture whose words name their row (v) and column (u).
 struct TestGlobe {
@@ -380,8 +396,7 @@ TEST_F(Scenes3d, GlobeOrbitGlideAndScrollsStepOncePerTick)
     globe_frame(&fast, 257); // 260 steps: theta restarted at 126 and 252; the glide long over
     EXPECT_NEAR(fast.theta, 8 * 0.05, 1e-12);
     EXPECT_TRUE(globe->centre.x == 160.0 && globe->radius.x == 25.0);
-    EXPECT_EQ(fast.surface_scroll, 520 & 255);
-    EXPECT_EQ(fast.cloud_scroll, 255 - 260 + 256);
+    EXPECT_TRUE(fast.surface_scroll == (520 & 255) && fast.cloud_scroll == 255 - 260 + 256);
 }
 
 // The orbit from its description: after n steps theta = 0.05 n, the camera rolled by theta at
