@@ -102,13 +102,13 @@ protected:
 
 TEST(Matrix, RotationDirectionsOrderTranslationAndAliasing)
 {
-    // m = Rz x Ry x Rx: a point is turned about x first. z = pi/2 rolls x onto -y, y = pi/2
-    // turns x onto z; (0,1,0) goes to (0,0,-1) about x and stays there about z.
+    // m = Rz x Ry x Rx: a point is turned about x first. z = pi/2 rolls x onto -y and y onto x,
+    // y = pi/2 turns x onto z and z onto -x; (0,1,0) goes to (0,0,-1) about x and stays there.
     const struct {
         double x, y, z;
         Vec4 from, to;
-    } turns[] = { { 0, 0, PI, { 3, 4, 5, 1 }, { -3, -4, 5, 1 } }, { 0, 0, PI / 2, { 1, 0, 0, 1 }, { 0, -1, 0, 1 } },
-        { 0, PI / 2, 0, { 1, 0, 0, 1 }, { 0, 0, 1, 1 } }, { PI / 2, 0, PI / 2, { 0, 1, 0, 1 }, { 0, 0, -1, 1 } } };
+    } turns[] = { { 0, 0, PI, { 3, 4, 5, 1 }, { -3, -4, 5, 1 } }, { 0, 0, PI / 2, { 1, 1, 0, 1 }, { 1, -1, 0, 1 } },
+        { 0, PI / 2, 0, { 1, 0, 1, 1 }, { -1, 0, 1, 1 } }, { PI / 2, 0, PI / 2, { 0, 1, 0, 1 }, { 0, 0, -1, 1 } } };
     Matrix m;
     for (const auto& t : turns) {
         SCOPED_TRACE(testing::Message() << "angles " << t.x << " " << t.y << " " << t.z);
