@@ -43,22 +43,23 @@ void make_folder(const fs::path& dir, const std::string& parts)
 // The first folder holding both data/ and the song is taken; each working folder's lack is named.
 TEST(DataFolder, TakesTheFirstFolderHoldingBothDataAndSongAndSaysWhatOneLacks)
 {
+    enum Taken { WORK, EXE, SHARE, NONE }; // the folder found
     const struct {
         const char* name;
         const char* work;
         const char* exe;
         const char* share;
-        const char* expect; // "work", "exe", "share" or "none"
+        Taken expect;
         int work_lacks;
         bool exe_known = true; // else only the working directory is tried
     } cases[] = {
-        { "work_complete", "data song", "data song", "data song", "work", DATA_FOLDER_COMPLETE },
-        { "unrelated_data_in_work", "data", "data song", "data song", "exe", DATA_FOLDER_NO_SONG },
-        { "song_folder_without_song", "data xm", "", "data song", "share", DATA_FOLDER_NO_SONG },
-        { "halves_in_two_places", "song", "data", "data song", "share", DATA_FOLDER_NO_PICTURES },
-        { "song_is_a_folder", "data song-dir", "data song-dir", "data song", "share", DATA_FOLDER_NO_SONG },
-        { "nowhere", "xm", "song", "data", "none", DATA_FOLDER_NO_PICTURES | DATA_FOLDER_NO_SONG },
-        { "unknown_executable_folder", "data", "data song", "data song", "none", DATA_FOLDER_NO_SONG, false },
+        { "work_complete", "data song", "data song", "data song", WORK, DATA_FOLDER_COMPLETE },
+        { "unrelated_data_in_work", "data", "data song", "data song", EXE, DATA_FOLDER_NO_SONG },
+        { "song_folder_without_song", "data xm", "", "data song", SHARE, DATA_FOLDER_NO_SONG },
+        { "halves_in_two_places", "song", "data", "data song", SHARE, DATA_FOLDER_NO_PICTURES },
+        { "song_is_a_folder", "data song-dir", "data song-dir", "data song", SHARE, DATA_FOLDER_NO_SONG },
+        { "nowhere", "xm", "song", "data", NONE, DATA_FOLDER_NO_PICTURES | DATA_FOLDER_NO_SONG },
+        { "unknown_executable_folder", "data", "data song", "data song", NONE, DATA_FOLDER_NO_SONG, false },
     };
     const fs::path saved = fs::current_path();
     for (const auto& c : cases) {
@@ -75,12 +76,11 @@ TEST(DataFolder, TakesTheFirstFolderHoldingBothDataAndSongAndSaysWhatOneLacks)
         std::string found = "?";
         const bool ok = find_data_folder(c.exe_known ? exe.string() + "/" : "", SHARE_FROM_EXECUTABLE, &found);
         fs::current_path(saved);
-        const std::string expect = c.expect;
-        EXPECT_EQ(ok, expect != "none");
-        if (expect == "work" || expect == "none")
-            EXPECT_EQ(found, "");
+        EXPECT_EQ(ok, c.expect != NONE);
+        if (c.expect == EXE || c.expect == SHARE)
+            EXPECT_TRUE(fs::equivalent(found, c.expect == EXE ? exe : share)) << found;
         else
-            EXPECT_TRUE(fs::equivalent(found, expect == "exe" ? exe : share)) << found;
+            EXPECT_EQ(found, "");
     }
     const std::pair<int, const char*> texts[] = { { DATA_FOLDER_COMPLETE, "holds the data" },
         { DATA_FOLDER_NO_SONG, "has no xm/morrowick.xm" }, { DATA_FOLDER_NO_PICTURES, "has no data/ folder" },
@@ -157,49 +157,43 @@ TEST(BadData, MissingUnreadableOrJunkFilesFailWithTheFileAndReason)
     for (const std::string& name : DATA_FILES)
         restore("data/" + name);
     restore("xm/morrowick.xm");
-    struct Case {
-        std::string file;
-        char kind; // 'm' missing, 'f' a FIFO, 'd' a folder, 'j' four bytes of junk
-        const char* message; // the program's own text
-        const char* reason; // after "file: "; none when --data names what its folder lacks
+    // The file; how it is damaged: 'm' missing, 'f' a FIFO, 'd' a folder, 'j' four bytes of junk;
+    // the program's own text; the reason after "file: ", none when --data names what its folder lacks.
+    std::vector<std::tuple<std::string, char, const char*, const char*>> cases = {
+        { "data/bump.raw", 'f', DATA_FAILURE, "is not a regular file" },
+        { "data/road.ma", 'f', DATA_FAILURE, "is not a regular file" },
+        { "data/vheight.raw", 'd', DATA_FAILURE, "is a folder" },
+        { "data/title.acg", 'd', DATA_FAILURE, "is a folder" },
+        { "data/title.acg", 'j', DATA_FAILURE, "" },
+        { "data/road.ma", 'j', DATA_FAILURE, "" },
+        { "xm/morrowick.xm", 'j', SONG_FAILURE, "" },
+        { "xm/morrowick.xm", 'm', NO_SONG, nullptr },
+        { "xm/morrowick.xm", 'f', NO_SONG, nullptr },
     };
-    std::vector<Case> cases;
     for (size_t i = 0; i < SETUP_FILE_COUNT; ++i)
         cases.push_back({ "data/" + DATA_FILES[i], 'm', DATA_FAILURE, "no such file" });
-    cases.insert(cases.end(),
-        {
-            { "data/bump.raw", 'f', DATA_FAILURE, "is not a regular file" },
-            { "data/road.ma", 'f', DATA_FAILURE, "is not a regular file" },
-            { "data/vheight.raw", 'd', DATA_FAILURE, "is a folder" },
-            { "data/title.acg", 'd', DATA_FAILURE, "is a folder" },
-            { "data/title.acg", 'j', DATA_FAILURE, "" },
-            { "data/road.ma", 'j', DATA_FAILURE, "" },
-            { "xm/morrowick.xm", 'j', SONG_FAILURE, "" },
-            { "xm/morrowick.xm", 'm', NO_SONG, nullptr },
-            { "xm/morrowick.xm", 'f', NO_SONG, nullptr },
-        });
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file + " " + c.kind);
-        const fs::path path = folder.root / c.file;
+    for (const auto& [file, kind, message, reason] : cases) {
+        SCOPED_TRACE(file + " " + kind);
+        const fs::path path = folder.root / file;
         fs::remove(path);
-        if (c.kind == 'f') {
+        if (kind == 'f') {
             ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
         }
-        if (c.kind == 'd')
+        if (kind == 'd')
             fs::create_directory(path);
-        if (c.kind == 'j')
+        if (kind == 'j')
             write_whole_file(path, "junk");
         const ProgramResult r = run("part12");
         EXPECT_EQ(r.exit_code, 255) << r.output;
         EXPECT_LT(r.seconds, 30.0);
-        const size_t own = r.output.find(c.message);
+        const size_t own = r.output.find(message);
         EXPECT_NE(own, std::string::npos) << r.output;
-        if (c.reason) {
-            const size_t detail = r.output.find(c.file + ": " + c.reason);
+        if (reason) {
+            const size_t detail = r.output.find(file + ": " + reason);
             EXPECT_NE(detail, std::string::npos) << r.output;
             EXPECT_LT(own, detail) << "the detail follows the program's own text: " << r.output;
         }
-        restore(c.file);
+        restore(file);
     }
     // A missing animation only makes its scene give up; the show goes on.
     fs::remove(folder.root / "data/boxflame.rlm");
@@ -211,9 +205,9 @@ TEST(BadData, MissingUnreadableOrJunkFilesFailWithTheFileAndReason)
 std::string ma_header(uint32_t frames, uint32_t vertices, uint32_t faces)
 {
     std::string bytes(16, '\0');
-    store_u32(reinterpret_cast<uint8_t*>(&bytes[0]), frames);
-    store_u32(reinterpret_cast<uint8_t*>(&bytes[8]), vertices);
-    store_u32(reinterpret_cast<uint8_t*>(&bytes[12]), faces);
+    store_u32(&bytes[0], frames);
+    store_u32(&bytes[8], vertices);
+    store_u32(&bytes[12], faces);
     return bytes;
 }
 
@@ -229,16 +223,13 @@ TEST(LoaderLimits, HostileMeshAndSongHeadersAreRejectedQuicklyWithBoundedMemory)
     const TempFolder folder("limits");
     std::string xm(80, '\0');
     xm.replace(0, 17, "Extended Module: ");
-    store_u32(reinterpret_cast<uint8_t*>(&xm[60]), 276);
-    store_u16(reinterpret_cast<uint8_t*>(&xm[68]), 8);
+    store_u32(&xm[60], 276);
+    store_u16(&xm[68], 8);
     std::string xm_fits_not = xm;
-    store_u16(reinterpret_cast<uint8_t*>(&xm[70]), 65535); // patterns
-    store_u16(reinterpret_cast<uint8_t*>(&xm_fits_not[70]), 200); // allowed, but 200 headers do not fit 80 bytes
-    const struct {
-        const char* name;
-        std::string head;
-        uint64_t size; // the rest a hole: no disk space is used
-    } cases[] = {
+    store_u16(&xm[70], 65535); // patterns
+    store_u16(&xm_fits_not[70], 200); // allowed, but 200 headers do not fit 80 bytes
+    // The file's name, its first bytes and its size (the rest a hole: no disk space is used).
+    const std::tuple<const char*, std::string, uint64_t> cases[] = {
         { "frames.ma", ma_header(0xFFFFFFFFu, 1, 0), 16 },
         { "vertices.ma", ma_header(1, 0x7FFFFFFFu, 0), 1u << 20 },
         { "faces.ma", ma_header(1, 3, 0x40000000u), 1u << 20 },
@@ -251,20 +242,20 @@ TEST(LoaderLimits, HostileMeshAndSongHeadersAreRejectedQuicklyWithBoundedMemory)
         { "fits_not.xm", xm_fits_not, 80 },
     };
     const long rss_before = peak_rss_kb();
-    for (const auto& c : cases) {
-        const fs::path path = folder.root / c.name;
-        write_whole_file(path, c.head);
-        fs::resize_file(path, c.size);
+    for (const auto& [name, head, size] : cases) {
+        const fs::path path = folder.root / name;
+        write_whole_file(path, head);
+        fs::resize_file(path, size);
         const auto start = std::chrono::steady_clock::now();
         clear_load_failure();
         const bool mesh = path.extension() == ".ma";
         Mesh* loaded_mesh = mesh ? load_ma(path.c_str()) : nullptr;
         SoundModule* module = mesh ? nullptr : sound_load_module(path.c_str());
-        EXPECT_TRUE(!loaded_mesh && !module) << c.name;
+        EXPECT_TRUE(!loaded_mesh && !module) << name;
         free_mesh(loaded_mesh);
         sound_free_module(module);
-        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0) << c.name;
-        EXPECT_NE(std::string(load_failure_text()).find(c.name), std::string::npos) << load_failure_text();
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0) << name;
+        EXPECT_NE(std::string(load_failure_text()).find(name), std::string::npos) << load_failure_text();
         fs::remove(path);
     }
     EXPECT_LT(peak_rss_kb() - rss_before, 64L * 1024) << "peak memory grew by more than 64 MB";

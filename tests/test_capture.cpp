@@ -10,18 +10,12 @@
 #include "app/clock.h"
 #include "app/command_line.h"
 #include "app/demo.h"
+#include "display/bytes.h"
 #include "test_capture_child.h"
 #include "tools/formats/png_io.h"
 
 namespace {
 namespace fs = std::filesystem;
-
-// Four bytes as a little-endian word.
-uint32_t read_u32(const void* bytes)
-{
-    const auto* b = static_cast<const uint8_t*>(bytes);
-    return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
-}
 
 // Lit pixels (any colour channel non-zero) of a frame captured at --scale=2; -1 unless it reads as
 // 640 x 480 with each pixel repeated over 2 x 2.
@@ -33,8 +27,8 @@ int lit_pixels(const std::string& path)
         return -1;
     for (int y = 0; y < 480; ++y)
         for (int x = 0; x < 640; ++x) {
-            const uint32_t pixel = read_u32(&rgba[size_t(y * 640 + x) * 4]);
-            if (pixel != read_u32(&rgba[size_t((y & ~1) * 640 + (x & ~1)) * 4]))
+            const uint32_t pixel = load_u32(&rgba[size_t(y * 640 + x) * 4]);
+            if (pixel != load_u32(&rgba[size_t((y & ~1) * 640 + (x & ~1)) * 4]))
                 return -1;
             lit += (pixel & 0xFFFFFF) != 0;
         }
@@ -63,44 +57,17 @@ TEST(CaptureOptions, ParsedAndCheckedBeforeTheWordSearch)
     EXPECT_EQ(capture_kind("sheet.png", true), CaptureKind::sheet);
 }
 
-// Start-up failures say why, exit 255 and leave nothing behind: no ffmpeg for a video, a sheet
-// that is not a PNG file, a song that does not load once the capture has begun.
-TEST(CaptureOptions, StartUpFailuresSayWhyAndLeaveNothing)
-{
-    const TempFolder folder("capture_failures");
-    const fs::path out = folder.root / "out", junk = folder.root / "junk";
-    fs::create_directories(out);
-    fs::create_directories(junk / "xm");
-    fs::create_directory_symlink(MW_BINARY_DIR "/data", junk / "data");
-    write_whole_file(junk / "xm" / "morrowick.xm", "junk");
-    const struct {
-        std::string args, setup;
-        const char* reason;
-    } cases[] = {
-        { "--capture=" + (out / "v.mp4").string(), "PATH=/no-such-folder", "needs the program ffmpeg" },
-        { "--capture=" + (out / "frames").string() + " --sheet", "", "--sheet" },
-        { "--capture=" + (out / "frames").string() + " --data=" + junk.string(), "", "couldn't load module" },
-    };
-    for (const auto& c : cases) {
-        const ProgramResult run = run_program(c.args, c.setup);
-        EXPECT_EQ(run.exit_code, 255) << c.args;
-        EXPECT_NE(run.output.find(c.reason), std::string::npos) << run.output;
-        EXPECT_TRUE(names_in(out).empty()) << c.args;
-    }
-}
-
-// The virtual clock: every boundary passed outputs one frame; a wait returns 1.
-void log_frame(void* context, const CaptureFrame* frame)
-{
-    static_cast<std::vector<int64_t>*>(context)->push_back(int64_t(frame->index) * 1000 + frame->song_tick);
-}
-
-// The seconds limit (quit with the last frame, nothing after it) shows in the frame counts of the
-// captures below; without a limit the end outputs the tick in progress.
+// The virtual clock: every boundary passed outputs one frame; a wait returns 1. The seconds limit
+// (quit with the last frame, nothing after it) shows in the frame counts of the captures below;
+// without a limit the end outputs the tick in progress.
 TEST(CaptureClock, PauseThenOneFramePerWaitAndTheTickInProgressAtTheEnd)
 {
     std::vector<int64_t> log; // index * 1000 + song tick of each frame
-    capture_set_frame_hook(log_frame, &log);
+    capture_set_frame_hook(
+        [](void* context, const CaptureFrame* frame) {
+            static_cast<std::vector<int64_t>*>(context)->push_back(int64_t(frame->index) * 1000 + frame->song_tick);
+        },
+        &log);
     CaptureOptions options;
     options.path = "null";
     ASSERT_EQ(capture_begin(&options), 0);
@@ -144,40 +111,31 @@ TEST(CaptureSync, EachSyncIsFirstSeenInTheTickItsRowStartsIn)
     EXPECT_GT(loud, 150);
 
     // Rows start every 5760 frames at speed 6 / 125 BPM, every 2400 from order 2 (speed 3 / 150).
-    const struct {
-        uint32_t scene, position, row;
-        uint64_t frame;
-    } syncs[] = {
-        { 0, 0, 8, 8 * 5760 }, // cue 240: the scene stays
-        { 0, 1, 0, 16 * 5760 }, // 1: consumed by the rings scene
-        { 2, 1, 4, 20 * 5760 },
-        { 5, 2, 0, 32 * 5760 },
-        { 5, 2, 16, 32 * 5760 + 16 * 2400 }, // cue 255
-        { 2, 3, 4, 32 * 5760 + 36 * 2400 },
-        { 16, 4, 0, 32 * 5760 + 48 * 2400 },
-        { 12, 4, 7, 32 * 5760 + 55 * 2400 },
-    };
-    for (const auto& sync : syncs) {
-        SCOPED_TRACE(testing::Message() << "position " << sync.position << " row " << sync.row);
-        const size_t at = size_t(CAPTURE_PAUSE_TICKS) + sync.frame / CAPTURE_AUDIO_FRAMES_PER_TICK;
-        EXPECT_FALSE(run.frames[at - 1].position == sync.position && run.frames[at - 1].row == sync.row);
-        EXPECT_EQ(run.frames[at].position, sync.position);
-        EXPECT_EQ(run.frames[at].row, sync.row);
-        EXPECT_EQ(run.frames[at].scene, sync.scene);
+    // Scene, position, row, song frame. Cue 240 at 0/8 leaves the scene alone; the 1 at 1/0 is
+    // consumed by the rings scene; 2/16 is cue 255.
+    const std::tuple<uint32_t, uint32_t, uint32_t, uint64_t> syncs[] = { { 0, 0, 8, 8 * 5760 }, { 0, 1, 0, 16 * 5760 },
+        { 2, 1, 4, 20 * 5760 }, { 5, 2, 0, 32 * 5760 }, { 5, 2, 16, 32 * 5760 + 16 * 2400 },
+        { 2, 3, 4, 32 * 5760 + 36 * 2400 }, { 16, 4, 0, 32 * 5760 + 48 * 2400 }, { 12, 4, 7, 32 * 5760 + 55 * 2400 } };
+    for (const auto& [scene, position, row, frame] : syncs) {
+        SCOPED_TRACE(testing::Message() << "position " << position << " row " << row);
+        const size_t at = size_t(CAPTURE_PAUSE_TICKS) + frame / CAPTURE_AUDIO_FRAMES_PER_TICK;
+        EXPECT_FALSE(run.frames[at - 1].position == position && run.frames[at - 1].row == row);
+        const ChildFrame& seen = run.frames[at];
+        EXPECT_EQ(std::tuple(seen.scene, seen.position, seen.row), std::tuple(scene, position, row));
     }
 }
 
 // Folder output: byte-identical across runs, one PNG per frame (the pause black, drawn frames
-// not, both scaled), a WAV of frames x 1536 stereo samples.
-TEST(CaptureOutputs, FolderCapturesAreIdenticalAndTheWavHoldsEveryTick)
+// not, both scaled), a WAV of frames x 1536 stereo samples. A video file has the scaled picture
+// and sound; a sheet is a grid of thumbnails.
+TEST(CaptureOutputs, FolderVideoAndSheet)
 {
-    const std::string data = song_folder(false);
-    ASSERT_FALSE(data.empty());
-    const TempFolder folder("capture_folder");
+    const std::string data = "--data=" + song_folder(false);
+    const TempFolder folder("capture_outputs");
     const fs::path a = folder.root / "a", b = folder.root / "b";
     for (const fs::path& dir : { a, b }) {
         const ChildRun run
-            = run_capture_child({ "part5", "--capture=" + dir.string(), "--seconds=3", "--scale=2", "--data=" + data });
+            = run_capture_child({ "part5", "--capture=" + dir.string(), "--seconds=3", "--scale=2", data });
         ASSERT_EQ(run.exit_code, 0);
         ASSERT_EQ(run.frames.size(), 94u);
     }
@@ -193,35 +151,28 @@ TEST(CaptureOutputs, FolderCapturesAreIdenticalAndTheWavHoldsEveryTick)
     const uint32_t bytes = 94u * 1536u * 4u;
     ASSERT_EQ(wav.size(), 44u + bytes);
     EXPECT_EQ(wav.substr(0, 4), "RIFF");
-    EXPECT_EQ(read_u32(&wav[4]), 36u + bytes);
-    EXPECT_EQ(read_u32(&wav[24]), 48000u);
-    EXPECT_EQ(read_u32(&wav[40]), bytes);
+    EXPECT_EQ(load_u32(&wav[4]), 36u + bytes);
+    EXPECT_EQ(load_u32(&wav[24]), 48000u);
+    EXPECT_EQ(load_u32(&wav[40]), bytes);
     EXPECT_EQ(lit_pixels((a / "frame_000000.png").string()), 0);
     EXPECT_GT(lit_pixels((a / "frame_000070.png").string()), 1000);
-}
 
-TEST(CaptureOutputs, VideoFileHasScaledPictureAndSoundAndSheetIsAGridOfThumbnails)
-{
-    const std::string data = song_folder(false);
-    const TempFolder dir("capture_video");
-    const std::string video = (dir.root / "short.mkv").string();
+    const fs::path dir = folder.root / "c", video = dir / "short.mkv", probe = dir / "probe.txt";
+    fs::create_directories(dir);
     if (!find_program("ffmpeg").empty() && !find_program("ffprobe").empty()) {
-        const ChildRun run
-            = run_capture_child({ "part3", "--capture=" + video, "--seconds=2.5", "--scale=2", "--data=" + data });
-        ASSERT_EQ(run.exit_code, 0);
-        const std::string probe = (dir.root / "probe.txt").string();
+        ASSERT_EQ(
+            run_capture_child({ "part3", "--capture=" + video.string(), "--seconds=2.5", "--scale=2", data }).exit_code,
+            0);
         const std::string command = "ffprobe -v error -show_entries stream=codec_type,width,height -of csv=p=0 '"
-            + video + "' > '" + probe + "'";
+            + video.string() + "' > '" + probe.string() + "'";
         ASSERT_EQ(std::system(command.c_str()), 0);
         const std::string text = read_whole_file(probe);
         EXPECT_NE(text.find("video,640,480"), std::string::npos) << text;
         EXPECT_NE(text.find("audio"), std::string::npos) << text;
-        EXPECT_EQ(names_in(dir.root), (std::vector<std::string> { "probe.txt", "short.mkv" })) << "temporaries left";
+        EXPECT_EQ(names_in(dir), (std::vector<std::string> { "probe.txt", "short.mkv" })) << "temporaries left";
     }
-    const std::string sheet = (dir.root / "sheet.png").string();
-    const ChildRun run
-        = run_capture_child({ "part3", "--capture=" + sheet, "--sheet", "--seconds=6", "--data=" + data });
-    ASSERT_EQ(run.exit_code, 0);
+    const std::string sheet = (dir / "sheet.png").string();
+    ASSERT_EQ(run_capture_child({ "part3", "--capture=" + sheet, "--sheet", "--seconds=6", data }).exit_code, 0);
     int w = 0, h = 0;
     std::vector<uint8_t> rgba;
     ASSERT_TRUE(read_png_rgba(sheet, &w, &h, &rgba));
@@ -230,98 +181,90 @@ TEST(CaptureOutputs, VideoFileHasScaledPictureAndSoundAndSheetIsAGridOfThumbnail
     EXPECT_EQ(h, 2 * 124 + 4);
 }
 
-std::string capture_args(const fs::path& target, const char* seconds)
+// Every failing capture says why, exits 255 and leaves its folder as it was: the older capture of
+// that name kept, no temporaries, a stale temporary of a killed capture cleared. Start-up failures:
+// no ffmpeg for a video, a sheet that is not a PNG file, a song that does not load. A full disk: a
+// small file system when we may mount one, else a file-size limit. Stand-ins for ffmpeg and
+// ffprobe: an encoder that complains the way a full disk makes it yet exits 0, and a probe that
+// reads the video back one second long.
+TEST(CaptureIntegrity, FailuresSayWhyAndLeaveTheFolderAsItWas)
 {
-    return "--data=" MW_BINARY_DIR " --scale=1 --capture=" + target.string() + " " + seconds + " part12";
-}
-
-TEST(CaptureIntegrity, FullDiskFailsWithAReasonNoFilesAndTheOldFileKept)
-{
-    TempFolder folder("integrity");
-    // A small file system when we may mount one, else a file-size limit.
-    const std::string mount = "mount -t tmpfs -o size=256k mw_integrity " + folder.root.string() + " 2>/dev/null";
+    const TempFolder folder("integrity");
+    const fs::path junk = folder.root / "junk", full = folder.root / "full", fake = folder.root / "fake";
+    fs::create_directories(junk / "xm");
+    fs::create_directory_symlink(MW_BINARY_DIR "/data", junk / "data");
+    write_whole_file(junk / "xm" / "morrowick.xm", "junk");
+    const std::pair<const char*, const char*> tools[] = {
+        { "ffmpeg", "cat >/dev/null\necho '[matroska @ 0x1] Error writing trailer: No space left on device' >&2\n" },
+        { "ffprobe", "echo 1.000\n" },
+    };
+    for (const auto& [tool, script] : tools) {
+        fs::create_directories(fake / tool);
+        write_whole_file(fake / tool / tool, std::string("#!/bin/sh\n") + script + "exit 0\n");
+        fs::permissions(fake / tool / tool, fs::perms::owner_all);
+    }
+    fs::create_directories(full);
+    const std::string mount = "mount -t tmpfs -o size=256k mw_integrity " + full.string() + " 2>/dev/null";
     const bool mounted = geteuid() == 0 && std::system(mount.c_str()) == 0;
-    const std::string setup = mounted ? "" : "ulimit -f 400"; // 200 KiB in blocks of 512 bytes
-    std::vector<std::string> outputs = { "frames" };
-    if (!find_program("ffmpeg").empty())
-        outputs.push_back("v.mkv");
-    for (const std::string& output : outputs) {
-        const fs::path target = folder.root / output;
-        const fs::path previous = output == "frames" ? target / "frame_000000.png" : target;
+    const std::string limit = mounted ? "" : "ulimit -f 400"; // 200 KiB in blocks of 512 bytes
+    const char* const full_reason = mounted ? "disk is full" : "file-size limit";
+    const std::string data = "--data=" MW_BINARY_DIR " --seconds=", path = "PATH=" + fake.string();
+    const struct {
+        fs::path target;
+        std::string options, setup;
+        const char* reason;
+        bool video = false; // needs ffmpeg; then a stale temporary is left beside the target too
+    } cases[] = {
+        { folder.root / "v.mp4", data + "3", "PATH=/no-such-folder", "needs the program ffmpeg" },
+        { folder.root / "frames", data + "3 --sheet", "", "--sheet" },
+        { folder.root / "frames", "--data=" + junk.string(), "", "couldn't load module" },
+        { full / "frames", data + "8", limit, full_reason },
+        { full / "v.mkv", data + "8", limit, full_reason, true },
+        { folder.root / "v.mkv", data + "3", path + "/ffmpeg:$PATH", "disk is full", true },
+        { folder.root / "v.mkv", data + "3", path + "/ffprobe:$PATH", "reads back as 1.000 s", true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target.string() + " " + c.options + " " + c.setup);
+        if (c.video && find_program("ffmpeg").empty())
+            continue;
+        const fs::path previous = c.video || c.target.extension() == ".mp4" ? c.target : c.target / "frame_000000.png";
         fs::create_directories(previous.parent_path());
         write_whole_file(previous, "previous capture");
         const std::vector<std::string> before = names_in(previous.parent_path());
-        const ProgramResult run = run_program(capture_args(target, "--seconds=8"), setup);
-        EXPECT_EQ(run.exit_code, 255) << output << ": " << run.output;
-        EXPECT_TRUE(run.output.find("disk is full") != std::string::npos
-            || run.output.find("file-size limit") != std::string::npos)
-            << output << ": " << run.output;
-        EXPECT_EQ(read_whole_file(previous), "previous capture") << output;
-        EXPECT_EQ(names_in(previous.parent_path()), before) << output << ": temporaries left";
-        fs::remove_all(output == "frames" ? target : previous);
-    }
-    if (mounted)
-        std::system(("umount " + folder.root.string()).c_str());
-}
-
-// Stand-ins for ffmpeg and ffprobe: an encoder that complains the way a full disk makes it yet
-// exits 0, and a probe that reads the video back one second long. Both captures fail with the
-// reason, keep the older file and clear a stale temporary left by a killed capture.
-TEST(CaptureIntegrity, EncoderErrorsAndAWrongLengthFailAndStaleTemporariesGo)
-{
-    if (find_program("ffmpeg").empty())
-        GTEST_SKIP() << "ffmpeg not installed";
-    const struct {
-        const char* program;
-        const char* script;
-        const char* reason;
-    } cases[] = {
-        { "ffmpeg", "cat >/dev/null\necho '[matroska @ 0x1] Error writing trailer: No space left on device' >&2\n",
-            "disk is full" },
-        { "ffprobe", "echo 1.000\n", "reads back as 1.000 s" },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.program);
-        TempFolder folder("integrity_tools");
-        const fs::path bin = folder.root / "bin", out = folder.root / "out";
-        fs::create_directories(bin);
-        fs::create_directories(out);
-        write_whole_file(bin / c.program, std::string("#!/bin/sh\n") + c.script + "exit 0\n");
-        fs::permissions(bin / c.program, fs::perms::owner_all);
-        write_whole_file(out / "v.mkv", "previous capture");
-        // Its process (an id no process can have) is gone.
-        write_whole_file(out / ".v.mkv.mwtmp-2147483000.audio.wav", "stale");
+        if (c.video) // its process (an id no process can have) is gone
+            write_whole_file(c.target.parent_path() / ".v.mkv.mwtmp-2147483000.audio.wav", "stale");
         const ProgramResult run
-            = run_program(capture_args(out / "v.mkv", "--seconds=3"), "PATH=" + bin.string() + ":$PATH");
+            = run_program("--scale=1 --capture=" + c.target.string() + " " + c.options + " part12", c.setup);
         EXPECT_EQ(run.exit_code, 255) << run.output;
         EXPECT_NE(run.output.find(c.reason), std::string::npos) << run.output;
-        EXPECT_EQ(read_whole_file(out / "v.mkv"), "previous capture");
-        EXPECT_EQ(names_in(out), std::vector<std::string> { "v.mkv" });
+        EXPECT_EQ(read_whole_file(previous), "previous capture");
+        EXPECT_EQ(names_in(previous.parent_path()), before) << "temporaries left";
+        fs::remove_all(previous == c.target ? previous : c.target);
     }
+    if (mounted)
+        std::system(("umount " + full.string()).c_str());
 }
 
 TEST(CaptureIntegrity, InterruptsExitWithTheSignalAndKeepOnlyWhatIsAskedFor)
 {
     TempFolder folder("integrity_signals");
-    const struct {
-        int signal_number;
-        bool keep_partial;
-        int exit_code;
-    } cases[] = { { SIGTERM, false, 143 }, { SIGINT, true, 130 } };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.exit_code);
+    // The signal, whether partial output is asked for, the exit code.
+    const std::tuple<int, bool, int> cases[] = { { SIGTERM, false, 143 }, { SIGINT, true, 130 } };
+    for (const auto& [signal_number, keep_partial, exit_code] : cases) {
+        SCOPED_TRACE(exit_code);
         const fs::path target = folder.root / "frames", log = folder.root / "log";
-        const pid_t pid
-            = start_program(capture_args(target, "--seconds=200") + (c.keep_partial ? " --keep-partial" : ""), log);
+        const pid_t pid = start_program("--data=" MW_BINARY_DIR " --scale=1 --capture=" + target.string()
+                + " --seconds=200 part12" + (keep_partial ? " --keep-partial" : ""),
+            log);
         // Wait until frames past the start-up pause are being written.
         const fs::path temp = target / (".mwtmp-" + std::to_string(pid));
         for (int i = 0; i < 600 && names_in(temp).size() < 80; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        kill(pid, c.signal_number);
-        EXPECT_EQ(wait_program(pid), c.exit_code);
+        kill(pid, signal_number);
+        EXPECT_EQ(wait_program(pid), exit_code);
         EXPECT_NE(read_whole_file(log).find("interrupted"), std::string::npos) << read_whole_file(log);
         const std::vector<std::string> kept = names_in(target);
-        if (c.keep_partial) {
+        if (keep_partial) {
             EXPECT_GE(kept.size(), 80u);
             EXPECT_TRUE(std::find(kept.begin(), kept.end(), "audio.wav") != kept.end());
             EXPECT_TRUE(std::none_of(kept.begin(), kept.end(), [](const std::string& n) { return n[0] == '.'; }));

@@ -39,24 +39,23 @@ struct ChildRun {
 
 namespace capture_child {
 
-struct HookContext {
-    int fd;
-    const std::function<bool(const CaptureFrame&)>* want_hash;
-    const std::function<void(const CaptureFrame&)>* on_frame;
-};
+// The forked child's pipe and choices: the child runs one capture, so they can be process-wide.
+inline int fd = -1;
+inline std::function<bool(const CaptureFrame&)> want_hash;
+inline std::function<void(const CaptureFrame&)> on_frame;
 
-inline void report(void* context, const CaptureFrame* frame)
+inline void report(void*, const CaptureFrame* frame)
 {
-    auto* hook = static_cast<HookContext*>(context);
     ChildFrame out { frame->index, frame->song_tick, frame->scene, frame->position, frame->row, 0, 0 };
-    if (*hook->want_hash && (*hook->want_hash)(*frame))
+    if (want_hash && want_hash(*frame))
         out.hash = hash_frame_rgb(frame->xrgb, frame->width, frame->height);
     for (int i = 0; i < CAPTURE_AUDIO_FRAMES_PER_TICK * 2; ++i)
         out.audio_peak = std::max(out.audio_peak, std::abs(int32_t(frame->audio[i])));
-    if (*hook->on_frame)
-        (*hook->on_frame)(*frame);
-    // One write of fewer than PIPE_BUF bytes: a pipe takes it whole.
-    if (write(hook->fd, &out, sizeof out) != ssize_t(sizeof out))
+    if (on_frame)
+        on_frame(*frame);
+    // One write of fewer than PIPE_BUF bytes: a pipe takes it whole, and a read of that size
+    // returns it whole.
+    if (write(fd, &out, sizeof out) != ssize_t(sizeof out))
         _exit(97);
 }
 
@@ -73,8 +72,6 @@ struct ChildCapture {
     pid_t pid = -1;
     int fd = -1;
     ChildRun run;
-    ChildFrame partial {};
-    size_t have = 0; // bytes of `partial` received so far
 };
 
 // Starts `morrowick args...` with a frame hook in a child. want_hash picks the frames to hash;
@@ -88,43 +85,37 @@ inline ChildCapture start_capture_child(const std::vector<std::string>& args,
     if (pipe(fds) != 0)
         return child;
     std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
+    child.pid = fork();
+    if (child.pid == 0) {
         close(fds[0]);
-        capture_child::HookContext context { fds[1], &want_hash, &on_frame };
-        capture_set_frame_hook(capture_child::report, &context);
+        capture_child::fd = fds[1];
+        capture_child::want_hash = std::move(want_hash);
+        capture_child::on_frame = std::move(on_frame);
+        capture_set_frame_hook(capture_child::report, nullptr);
         std::vector<const char*> argv { "morrowick" };
         for (const std::string& a : args)
             argv.push_back(a.c_str());
         const int code = demo_main(int(argv.size()), argv.data());
-        close(fds[1]);
         std::fflush(nullptr);
         _exit(code & 0xFF);
     }
     close(fds[1]);
-    if (pid < 0) {
+    if (child.pid < 0)
         close(fds[0]);
-        return child;
-    }
-    child.pid = pid;
-    child.fd = fds[0];
+    else
+        child.fd = fds[0];
     return child;
 }
 
-// Reads what the child has sent (blocking until some bytes or the end arrive). Returns false
-// once the child has closed its end; the run's exit code is then filled in.
+// Reads one frame the child has sent (blocking until it or the end arrives). Returns false once
+// the child has closed its end; the run's exit code is then filled in.
 inline bool read_capture_child(ChildCapture* child)
 {
+    ChildFrame frame;
     if (child->fd < 0)
         return false;
-    const ssize_t n
-        = read(child->fd, reinterpret_cast<char*>(&child->partial) + child->have, sizeof child->partial - child->have);
-    if (n > 0) {
-        child->have += size_t(n);
-        if (child->have == sizeof child->partial) {
-            child->run.frames.push_back(child->partial);
-            child->have = 0;
-        }
+    if (read(child->fd, &frame, sizeof frame) == ssize_t(sizeof frame)) {
+        child->run.frames.push_back(frame);
         return true;
     }
     close(child->fd);
