@@ -77,7 +77,7 @@ void reference_shape(std::vector<uint32_t>* px, int width, int height, Shape sha
 
 // Random centres on, across and beyond the edges of an odd-sized surface full of random
 // pixels (so saturation happens), random sizes and colours: every pixel must match.
-TEST(Light, ShapesMatchPerPixelDefinitions)
+TEST(Light, ShapesMatchPerPixelDefinitionsAndHostileArgumentsLightNothing)
 {
     std::mt19937 rng(12345);
     std::uniform_real_distribution<float> pos(-30.0f, 90.0f), size(0.0f, 40.0f), small(0.0f, 8.0f);
@@ -90,18 +90,10 @@ TEST(Light, ShapesMatchPerPixelDefinitions)
             p = rng() & (round % 2 ? 0xFFFFFFFFu : 0x3F3F3F3Fu);
         std::memcpy(s->pixels, expected.data(), expected.size() * 4); // rows are contiguous
         const Shape shape = Shape(round % 3);
-        float cx = pos(rng), cy = pos(rng);
-        float a = size(rng);
-        float b = shape == Shape::GLOW ? size(rng) : small(rng);
         // Every fourth shape on whole numbers: exact rims, on-circle pixels and distances of exactly w.
-        if (round % 4 == 0) {
-            cx = std::floor(cx);
-            cy = std::floor(cy);
-            a = std::floor(a);
-            b = std::floor(b);
-        }
-        if (shape == Shape::GLOW)
-            a /= 4;
+        auto pick = [&](std::uniform_real_distribution<float>& d) { return round % 4 ? d(rng) : std::floor(d(rng)); };
+        const float cx = pick(pos), cy = pick(pos), a = pick(size) / (shape == Shape::GLOW ? 4 : 1);
+        const float b = pick(shape == Shape::GLOW ? size : small);
         const uint32_t colour = rng();
         reference_shape(&expected, width, height, shape, cx, cy, a, b, colour);
         if (shape == Shape::DISC)
@@ -114,22 +106,20 @@ TEST(Light, ShapesMatchPerPixelDefinitions)
             << "round " << round << " shape " << int(shape) << " at " << cx << "," << cy << " sizes " << a << "," << b
             << " colour " << std::hex << colour;
     }
-}
 
-TEST(Light, OffSurfaceNanInfiniteAndEmptyShapesLightNothing)
-{
-    auto s = make_surface(48, 48);
+    // Off the surface, NaN, infinite and empty shapes light nothing.
+    auto empty = make_surface(48, 48);
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     const float args[][3] = { { -1000, -1000, 50 }, { nan, 10, 5 }, { 10, nan, 5 }, { 10, 10, nan }, { inf, 10, 5 },
         { 10, 10, inf }, { 3e9f, 3e9f, 1e9f }, { 10, 10, -5 }, { 10, 10, 3e38f } };
     for (const auto& a : args) {
-        draw_soft_disc(s.get(), a[0], a[1], a[2], 0xFFFFFFFFu);
-        draw_glow(s.get(), a[0], a[1], a[2], a[2], 0xFFFFFFFFu);
-        draw_ring(s.get(), a[0], a[1], a[2], 3, 0xFFFFFFFFu);
-        draw_ring(s.get(), a[0], a[1], 5, a[2], 0xFFFFFFFFu);
+        draw_soft_disc(empty.get(), a[0], a[1], a[2], 0xFFFFFFFFu);
+        draw_glow(empty.get(), a[0], a[1], a[2], a[2], 0xFFFFFFFFu);
+        draw_ring(empty.get(), a[0], a[1], a[2], 3, 0xFFFFFFFFu);
+        draw_ring(empty.get(), a[0], a[1], 5, a[2], 0xFFFFFFFFu);
     }
-    draw_ring(s.get(), 20, 20, 5, 0, 0xFFFFFFFFu); // zero width
-    draw_glow(s.get(), 20, 20, 0, 5, 0xFFFFFFFFu); // zero size
-    EXPECT_EQ(count_not(s.get(), 0), 0);
+    draw_ring(empty.get(), 20, 20, 5, 0, 0xFFFFFFFFu); // zero width
+    draw_glow(empty.get(), 20, 20, 0, 5, 0xFFFFFFFFu); // zero size
+    EXPECT_EQ(count_not(empty.get(), 0), 0);
 }

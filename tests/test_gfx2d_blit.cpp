@@ -22,7 +22,7 @@ SurfacePtr numbered(int w, int h)
 
 } // namespace
 
-TEST(ScaledBlit, DoublingFillsTheScreenInTwoByTwoBlocks)
+TEST(ScaledBlit, DoublingShrinkingClippingDegenerateScalesAndTheBlend)
 {
     auto src = numbered(160, 120);
     auto dst = make_surface(320, 240);
@@ -30,14 +30,11 @@ TEST(ScaledBlit, DoublingFillsTheScreenInTwoByTwoBlocks)
     for (int y = 0; y < 240; ++y)
         for (int x = 0; x < 320; ++x)
             ASSERT_EQ(pixel(dst.get(), x, y), uint32_t((y / 2) << 8 | (x / 2))) << x << "," << y;
-}
 
-TEST(ScaledBlit, ShrinkingWithLeftClipAndTheBlend)
-{
-    // 100x4 source at scale 128 drawn at x = -10: W' = 50, L = 10, 40 columns from source
-    // column 10 stepping 2 at a time; H' = 2 rows: source rows 0 and 2.
-    auto src = numbered(100, 4);
-    auto dst = make_surface(320, 240, 0xAA000000u);
+    // Shrinking: a 100x4 source at scale 128 drawn at x = -10: W' = 50, L = 10, 40 columns from
+    // source column 10 stepping 2 at a time; H' = 2 rows: source rows 0 and 2.
+    src = numbered(100, 4);
+    fill_surface(dst.get(), 0xAA000000u);
     set_surface_flags(dst.get(), SURFACE_TRACK_UPDATES);
     draw_surface_scaled(dst.get(), src.get(), -10, 0, 128, 128);
     for (int c = 0; c < 40; ++c) {
@@ -56,12 +53,10 @@ TEST(ScaledBlit, ShrinkingWithLeftClipAndTheBlend)
     EXPECT_EQ(pixel(d2.get(), 2, 0), 0x40A66B55u);
     EXPECT_EQ(count_not(d2.get(), 0x55C86432u), 2);
     EXPECT_EQ(blend_blit_pixel(0x00FFFFFFu, 0x00010101u), 0x01010100u); // carries, no clamp
-}
 
-TEST(ScaledBlit, DegenerateScalesAndFarClipping)
-{
-    auto src = make_surface(320, 240, 0x00010203u);
-    auto dst = make_surface(320, 240);
+    // Degenerate scales and far clipping.
+    src = make_surface(320, 240, 0x00010203u);
+    dst = make_surface(320, 240);
     set_surface_flags(dst.get(), SURFACE_TRACK_UPDATES);
     draw_surface_scaled(dst.get(), src.get(), 5, 5, 1, 1); // W' = 1, H' = 0: nothing, an empty rectangle
     EXPECT_EQ(dst->updates.next_free, 1);

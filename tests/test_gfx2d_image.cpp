@@ -111,7 +111,7 @@ TEST(AcgLoader, RejectsAbsurdOrOutOfFileHeadersAndZeroesCutCodes)
     destroy_image(image);
 }
 
-TEST(ImageBlend, PremultipliedBlendWithSaturatedTopByte)
+TEST(DrawImage, PremultipliedBlendAndEveryOperation)
 {
     // A = 0 adds the channels; D's top byte stays.
     EXPECT_EQ(blend_image_pixel(0x00102030u, 0x11223344u), 0x11325374u);
@@ -122,10 +122,7 @@ TEST(ImageBlend, PremultipliedBlendWithSaturatedTopByte)
     // Top bytes 0x80 + 0x80 overflow 32 bits: the top byte is held at 0xFF.
     EXPECT_EQ(blend_image_pixel(0x80404040u, 0x80000000u), 0xFF404040u);
     EXPECT_EQ(blend_image_pixel(0x80404040u, 0x7F000000u), 0xFF404040u);
-}
 
-TEST(DrawImage, EveryOperation)
-{
     Image* image = load(acg_bytes(7, 4, COLOURS, CODES));
     auto s = canvas(10, 10);
     draw_image(s.get(), image, 2, 3);
@@ -153,6 +150,7 @@ TEST(DrawImage, ClippedDrawIsTheWholeDrawCutToTheClip)
     for (int y = -6; y < 12; ++y)
         for (int x = -9; x < 12; ++x)
             for (const auto& c : clips) {
+                SCOPED_TRACE(testing::Message() << "picture at " << x << "," << y << " clip " << &c - clips);
                 auto whole = canvas(32, 32, 12, 12);
                 draw_image(whole.get(), image, x + 12, y + 12);
                 auto s = canvas(10, 10);
@@ -163,17 +161,15 @@ TEST(DrawImage, ClippedDrawIsTheWholeDrawCutToTheClip)
                 for (int py = 0; py < 10; ++py)
                     for (int px = 0; px < 10; ++px) {
                         const bool inside = px >= x0 && px < x1 && py >= y0 && py < y1;
-                        ASSERT_EQ(
-                            pixel(s.get(), px, py), inside ? pixel(whole.get(), px + 12, py + 12) : background(px, py))
-                            << "picture at " << x << "," << y << " clip " << c[0] << "," << c[1] << "," << c[2] << ","
-                            << c[3] << " pixel " << px << "," << py;
+                        const uint32_t want = inside ? pixel(whole.get(), px + 12, py + 12) : background(px, py);
+                        ASSERT_EQ(pixel(s.get(), px, py), want) << "pixel " << px << "," << py;
                     }
                 const std::array<int, 4> cut
                     = { std::max(x, x0), std::max(y, y0), std::min(x + 7, x1), std::min(y + 4, y1) };
                 const bool drawn = cut[0] < cut[2] && cut[1] < cut[3];
-                ASSERT_EQ(s->updates.next_free, drawn ? 2 : 1) << x << "," << y << " clip " << c[0] << "," << c[1];
+                ASSERT_EQ(s->updates.next_free, drawn ? 2 : 1);
                 if (drawn) {
-                    ASSERT_EQ(corners(s->updates.entries[1]), cut) << x << "," << y << " clip " << c[0] << "," << c[1];
+                    ASSERT_EQ(corners(s->updates.entries[1]), cut);
                 }
             }
     destroy_image(image);

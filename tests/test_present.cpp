@@ -34,7 +34,7 @@ uint32_t get(const Surface* s, int x, int y)
 
 // Each routine of the 4x4 table, values worked out from rotate-and-mask by hand. The 8-bit
 // palette map is i ^ 0x5A: 8-bit sources are looked up before conversion, 8-bit results after.
-TEST(Present, ConvertsAndDithersBetweenEveryPairOfFormats)
+TEST(Present, ConvertsDithersCopiesOnlyTheOverlapAndClearsEveryByte)
 {
     for (int i = 0; i < 256; ++i)
         palette_index_map[i] = uint8_t(i ^ 0x5A);
@@ -95,10 +95,8 @@ TEST(Present, ConvertsAndDithersBetweenEveryPairOfFormats)
         EXPECT_EQ(get(to.get(), 0, 1), c.odd);
         EXPECT_EQ(get(to.get(), 1, 1), c.even);
     }
-}
 
-TEST(Present, CopiesOnlyTheOverlapAndClearsEveryByte)
-{
+    // Only the overlap is copied; clearing reaches every byte, through a display's locked pitch too.
     auto small = make_surface(160, 120, 0x11111111u);
     auto big = make_surface(320, 240, 0x77777777u);
     present(small.get(), big.get());
@@ -109,10 +107,7 @@ TEST(Present, CopiesOnlyTheOverlapAndClearsEveryByte)
     std::memset(s->pixels, 0xFF, size_t(s->pitch) * 3);
     clear_surface(s.get());
     EXPECT_EQ(std::vector<uint8_t>(s->pixels, s->pixels + s->pitch * 3), std::vector<uint8_t>(45, 0));
-}
 
-TEST(Present, DisplayRecordUsesTheLockedPitch)
-{
     Surface record = *make(4, 3, { 16 }); // a 5:6:5 display record: no pixels of its own
     record.pixels = nullptr;
     record.flags = SURFACE_DISPLAY;

@@ -3,7 +3,6 @@
 // golden frames.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <vector>
@@ -32,16 +31,6 @@ protected:
     }
     void TearDown() override { end(); }
     static uint32_t* frame() { return pixels(frame_surface); }
-    // How many values the random stream moved on since demo_srand(seed).
-    static int draws_since(uint32_t seed, int expected_max)
-    {
-        const int next = demo_rand();
-        demo_srand(seed);
-        for (int n = 0; n <= expected_max + 1; ++n)
-            if (demo_rand() == next)
-                return n;
-        return -1;
-    }
     // Where a particle is heading: its place plus what is left of its way.
     static std::array<double, 3> target(const Particle& p)
     {
@@ -71,7 +60,7 @@ TEST_F(Swarm, WhitenClimbsTo252AndFadeFallsTo0ByteByByte)
     EXPECT_EQ(frame()[0], 0x407C0040u);
 }
 
-TEST_F(Swarm, GrowthBySquaredDifferenceAndATargetHereHasNoDirection)
+TEST_F(Swarm, RetargetGrowsBySquaredDifferenceAndSpiralTargetsTakeFourValuesEach)
 {
     // Shrinking by 1 to size 2: rate -1 over 25; one step of speed 25 ends at the target size.
     Particle shrink = resting(0, 0, 100, 3.0f);
@@ -93,17 +82,15 @@ TEST_F(Swarm, GrowthBySquaredDifferenceAndATargetHereHasNoDirection)
     retarget_particle(&here, 5, 6, 120, 2.0);
     EXPECT_EQ(here.distance_left, 0.0f);
     EXPECT_EQ(here.direction_x, 0.0f); // not 0 / 0
-}
 
-TEST_F(Swarm, SpiralTargetsTakeFourValuesPerParticleInTheirOrder)
-{
+    // Spiral targets take four values per particle, in their order.
     demo_srand(5);
-    std::vector<int> r(PARTICLE_COUNT * 4);
+    std::vector<int> r(PARTICLE_COUNT * 4 + 1);
     for (int& v : r)
         v = demo_rand();
     demo_srand(5);
     retarget_to_spiral(swarm_particles);
-    EXPECT_EQ(draws_since(5, 3200), 3200);
+    EXPECT_EQ(demo_rand(), r.back()); // exactly four values per particle were drawn
     // Record 0 (k = 0, on the axis): rz, ry, rx, rs are r[0..3].
     const auto t0 = target(swarm_particles[0]);
     EXPECT_NEAR(t0[0], (r[2] * UNIT - 0.5) * 10, 1e-4);

@@ -9,14 +9,10 @@
 
 #include "scene_script.h"
 #include "scenes/landscape.h"
+#include "surface_fixture.h"
 
 namespace {
 using namespace scene_script;
-
-uint32_t hazed_grey(int d)
-{
-    return uint32_t(d * 255 / 1000) * 0x010101u;
-}
 
 TEST(LoadLandscape, RawMapsZeroWhatAShortFileLacksAndLoadingNeedsEveryFile)
 {
@@ -48,32 +44,27 @@ protected:
     {
         make_landscape_tables();
         landscape_camera = LANDSCAPE_CAMERA_START;
-        field = { 8, 8, heights.data(), create_surface(8, 8, 32) };
+        field = { 8, 8, heights.data(), colour_map.get() };
         reset(0, 0x00102030u);
-    }
-    void TearDown() override
-    {
-        destroy_surface(field.colour_map);
-        destroy_surface(target);
     }
     // One height and colour everywhere; the target black with the marker in rows 30 to 209.
     void reset(uint8_t height, uint32_t colour)
     {
         std::fill(heights.begin(), heights.end(), height);
         scene_script::fill(field.colour_map, colour);
-        scene_script::fill(target, 0);
-        std::fill_n(pixels(target) + 30 * 320, 180 * 320, LANDSCAPE_MARKER);
+        scene_script::fill(target.get(), 0);
+        std::fill_n(pixels(target.get()) + 30 * 320, 180 * 320, LANDSCAPE_MARKER);
     }
-    uint32_t at(int x, int y) { return pixels(target)[y * 320 + x]; }
+    uint32_t at(int x, int y) { return pixel(target.get(), x, y); }
 
     std::vector<uint8_t> heights = std::vector<uint8_t>(64);
     HeightField field {};
-    Surface* target = create_surface(320, 240, 32);
+    SurfacePtr colour_map = make_surface(8, 8), target = make_surface(320, 240);
 };
 
-TEST_F(Landscape, FlatGroundDrawsOnePixelPerStepWithHazeAndAveragesOddColumns)
+TEST_F(Landscape, StepsHazeOddColumnsAndTheRestartAtTheNearSteps)
 {
-    render_landscape(target, &field);
+    render_landscape(target.get(), &field);
     // Column 160 (Q = 1, K = 58240): row r is the step at distance 58240 / (r - 16), haze
     // 255 d / 1000 added per channel. Row 75 (d = 987) saturates; row 74 is at d = 1004, beyond
     // the haze distance: the column ends and the marker stays.
@@ -92,19 +83,17 @@ TEST_F(Landscape, FlatGroundDrawsOnePixelPerStepWithHazeAndAveragesOddColumns)
     }
     EXPECT_EQ(at(161, 40), 0x00FFFFFFu); // two markers
     EXPECT_EQ(at(161, 211) | at(319, 29), 0u); // rows outside 30..210 are untouched
-}
 
-TEST_F(Landscape, EveryColumnRestartsAtTheNearSteps)
-{
-    // Tall ground: the bottom row is drawn by the first step after the restart, r = 329, not
-    // by r = 240 (d 299 for the outer columns, 260 in the middle).
+    // Every column restarts at the near steps. Tall ground: the bottom row is drawn by the first
+    // step after the restart, r = 329, not by r = 240 (d 299 for the outer columns, 260 in the
+    // middle), grey haze 255 d / 1000 over black with K = 58240 Q.
     reset(255, 0u);
-    render_landscape(target, &field);
-    EXPECT_EQ(at(0, 209), hazed_grey(67123 / 313)); // K = 58240 Q
-    EXPECT_EQ(at(160, 209), hazed_grey(58240 / 313));
+    render_landscape(target.get(), &field);
+    EXPECT_EQ(at(0, 209), uint32_t(67123 / 313 * 255 / 1000) * 0x010101u);
+    EXPECT_EQ(at(160, 209), uint32_t(58240 / 313 * 255 / 1000) * 0x010101u);
 }
 
-TEST(LandscapeCamera, TurnsADegreePerTickAndKeepsTheHeadingInRange)
+TEST(LandscapeCamera, TurnsADegreePerTickIsKeptAcrossEntriesAndTheCueFadesToBlack)
 {
     LandscapeCamera camera = LANDSCAPE_CAMERA_START;
     turn_landscape_camera(&camera, 1);
@@ -114,10 +103,7 @@ TEST(LandscapeCamera, TurnsADegreePerTickAndKeepsTheHeadingInRange)
     EXPECT_EQ(camera.heading, 1591);
     turn_landscape_camera(&camera, 329 + 3 * 1920 + 5); // a long stall: whole turns of the heading
     EXPECT_EQ(camera.heading, 5);
-}
 
-TEST(LandscapeScene, CameraKeptAcrossEntriesAndTheCueFadesToBlack)
-{
     if (!landscape_field) {
         TempDataFolder folder("scene13");
         folder.copy_from_build({ "vheight.raw", "vcol.raw", "greets.acg" });

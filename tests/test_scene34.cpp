@@ -54,12 +54,8 @@ TEST(DrawRibbon, ClipsRowsAndSpansToTheBuffer)
         Ribbon ribbon { 0xFFFFFFFFu, 0x00603000u, c.width, c.rows, c.waves, 1.0f, { 0, 0 } };
         draw_ribbon(&ribbon, c.column, c.row, buffer.pixels());
         EXPECT_EQ(buffer.drawn_rows(), c.drawn);
-        if (c.on_x >= 0) {
-            EXPECT_NE(buffer.at(c.on_x, c.on_y), 0u);
-        }
-        if (c.off_x >= 0) {
-            EXPECT_EQ(buffer.at(c.off_x, c.off_y), 0u);
-        }
+        EXPECT_TRUE(c.on_x < 0 || buffer.at(c.on_x, c.on_y) != 0) << "pixel " << c.on_x << "," << c.on_y;
+        EXPECT_TRUE(c.off_x < 0 || buffer.at(c.off_x, c.off_y) == 0) << "pixel " << c.off_x << "," << c.off_y;
         EXPECT_TRUE(buffer.guards_intact());
     }
 }
@@ -102,10 +98,9 @@ TEST_F(WallScene, EventsSetFlagsAndVelocitiesAndConsume4And240Only)
 
 TEST_F(WallScene, CreditsAndUpsbotSitOnTheRibbonAndClosingCuesTheOtherRibbons)
 {
-    // Stand-ins: an opaque 4 x 4 credits picture and an 8 x 6 upsbot over a black wall.
-    Image* saved_credits = credits_picture;
+    // Stand-ins (nothing loads the real ones here): an opaque 4 x 4 credits picture and an 8 x 6
+    // upsbot over a black wall.
     credits_picture = solid_picture(4, 4, 0xFF0000FFu);
-    Surface* saved_upsbot = upsbot_surface;
     upsbot_surface = create_surface(8, 6, 32);
     fill(upsbot_surface, 0xFF00FF00u);
     fill(work_surface_1, 0);
@@ -140,8 +135,8 @@ TEST_F(WallScene, CreditsAndUpsbotSitOnTheRibbonAndClosingCuesTheOtherRibbons)
     }
     destroy_image(credits_picture);
     destroy_surface(upsbot_surface);
-    credits_picture = saved_credits;
-    upsbot_surface = saved_upsbot;
+    credits_picture = nullptr;
+    upsbot_surface = nullptr;
 }
 
 } // namespace
