@@ -1,9 +1,11 @@
-// test_content.cpp -- the generated data set: animations, road and closed meshes shaped for their scenes,
-// and generation deterministic.
+// test_content.cpp -- the generated data set: pictures, animations, road and closed meshes shaped for their
+// scenes, and generation deterministic.
 #include "display/surface.h"
 #include "gfx2d/anim.h"
 #include "gfx2d/byte_stream.h"
+#include "gfx2d/image.h"
 #include "render3d/mesh.h"
+#include "surface_fixture.h"
 #include "tools/content/content_generate.h"
 #include "tools/content/content_meshes.h"
 
@@ -28,6 +30,45 @@ std::vector<uint8_t> read_bytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Pictures have the size their scenes place them at, and the coverage they rely on: 'F' covers every
+// pixel, 'T' stands on transparency (both corners untouched), 'W' is the ringface whose window shows the
+// bottle. Drawn over a marker colour.
+TEST(Content, PicturesHaveTheSizeAndCoverageTheirScenesNeed)
+{
+    struct Want {
+        const char* name;
+        int min_w, max_w, min_h, max_h;
+        char coverage;
+    };
+    const Want wants[] = {
+        { "title.acg", 240, 300, 70, 110, 'T' }, { "ringface.acg", 320, 320, 240, 240, 'W' },
+        { "bottle.acg", 100, 200, 100, 180, 'F' }, { "bricks.acg", 320, 320, 240, 240, 'F' },
+        { "credits.acg", 180, 240, 300, 400, 'T' }, { "upsbot.acg", 80, 112, 110, 140, 'T' },
+        { "warper.acg", 320, 320, 480, 480, '-' }, { "blam1.acg", 128, 128, 64, 64, '-' },
+        { "face1.acg", 100, 140, 80, 120, 'T' }, { "world.acg", 256, 256, 153, 153, 'F' },
+        { "clouds.acg", 256, 256, 153, 153, '-' }, { "riptlt.acg", 320, 320, 240, 240, 'F' },
+        { "quenvask.acg", 320, 320, 240, 240, 'F' }, { "endtext1.acg", 220, 300, 80, 120, 'T' },
+        { "greets.acg", 1014, 1014, 10, 10, '-' }, { "dtitle.acg", 40, 315, 10, 60, 'T' }, // drawn at (5, 5)
+        { "da.acg", 40, 320, 10, 80, 'T' }, { "dlast.acg", 40, 320, 10, 40, '-' }, // at row 200, ends above 240
+    };
+    const uint32_t marker = 0x00123456;
+    for (const Want& w : wants) {
+        SCOPED_TRACE(w.name);
+        Image* image = load_acg_file((DATA + w.name).c_str());
+        ASSERT_NE(image, nullptr);
+        EXPECT_TRUE(image->width >= w.min_w && image->width <= w.max_w) << image->width;
+        EXPECT_TRUE(image->height >= w.min_h && image->height <= w.max_h) << image->height;
+        SurfacePtr s = make_surface(image->width, image->height, marker);
+        draw_image(s.get(), image, 0, 0);
+        const int covered = count_not(s.get(), marker);
+        EXPECT_TRUE(w.coverage != 'F' || covered == image->width * image->height) << covered;
+        EXPECT_TRUE(w.coverage != 'T'
+            || (pixel(s.get(), 0, 0) == marker && pixel(s.get(), image->width - 1, image->height - 1) == marker));
+        EXPECT_TRUE(w.coverage != 'W' || (pixel(s.get(), 220, 150) == marker && pixel(s.get(), 20, 20) != marker));
+        destroy_image(image);
+    }
 }
 
 // Animations hold the frame counts their scenes play (142 flames, a 45-frame run), each frame ending
